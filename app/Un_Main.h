@@ -1,0 +1,11 @@
+// The main window of Kestro_QX.
+#pragma once
+
+#include <QMainWindow>
+
+class TfrmMain : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit TfrmMain(QWidget *parent = nullptr);
+};

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer,
+# warnings as errors, cross-compiles the library for Windows, and runs every
+# test. Extra arguments go to ctest (e.g. -R Exports).
+set -euo pipefail
+top="$(cd "$(dirname "$0")/.." && pwd)"
+jobs="$(nproc)"
+
+bash "$top/scripts/install-deps.sh"
+
+echo "== Windows build of the Vantu library (mingw-w64)"
+cmake -S "$top" -B "$top/build-mingw" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" \
+  -DKESTRO_LIBRARY_ONLY=ON -DKESTRO_WERROR=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$top/build-mingw" -j"$jobs"
+
+echo "== Sanitized build"
+cmake -S "$top" -B "$top/build-test" -DKESTRO_SANITIZE=ON -DKESTRO_WERROR=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build "$top/build-test" -j"$jobs"
+
+echo "== Tests"
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+ctest --test-dir "$top/build-test" --output-on-failure -j"$jobs" --timeout 300 "$@"
