@@ -7,7 +7,7 @@ top="$(cd "$(dirname "$0")/.." && pwd)"
 
 bash "$top/scripts/install-deps.sh"
 cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$top/build" -j"$(nproc)"
+cmake --build "$top/build" -j"$(nproc)" --target Kestro_QX kestro-sim
 
 if [[ -z ${DISPLAY:-} && -z ${WAYLAND_DISPLAY:-} && -z ${QT_QPA_PLATFORM:-} ]]; then
   cat >&2 <<TXT

@@ -121,11 +121,11 @@ Replies Firmware::Handle(const Message &message) {
     if (recording_) received_.push_back(message);
 
     const bool isDataUnit = pendingWriteUnit_.has_value();
-    std::string line = "<- ";
-    if (isDataUnit) {
-        line += "data unit " + std::to_string(*pendingWriteUnit_) + " (" + std::to_string(message.size()) + " bytes)";
-    } else {
-        line += DescribeBytes(message);
+    std::string line;
+    if (frameLog_) {
+        line = isDataUnit ? "<- data unit " + std::to_string(*pendingWriteUnit_) + " (" +
+                                std::to_string(message.size()) + " bytes)"
+                          : "<- " + DescribeBytes(message);
     }
 
     std::string note;
