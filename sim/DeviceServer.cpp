@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include "DeviceRegistry.h"
+#include "RetryOnInterrupt.h"
 
 namespace sim {
 namespace {
@@ -47,14 +48,7 @@ void CloseFd(int &fd) {
     }
 }
 
-template <typename Call>
-auto RetryOnInterrupt(Call call) {
-    decltype(call()) result;
-    do {
-        result = call();
-    } while (result == -1 && errno == EINTR);
-    return result;
-}
+using vantu::posix::RetryOnInterrupt;
 
 std::string SystemError(const std::string &what) { return what + ": " + std::strerror(errno); }
 

@@ -16,6 +16,26 @@ bool IsValidLength(std::uint32_t length) { return length >= 1 && length <= VANTU
 
 std::int32_t AsTruth(std::int32_t status) { return status == VANTU_OK ? 1 : 0; }
 
+// The checks shared by both directions, in their order, then one platform
+// transfer whose reported count reaches the caller on failure too.
+template <typename Move>
+std::int32_t Transfer(Handle pipe, const void *buffer, std::uint32_t length, std::uint32_t *count,
+                      std::int32_t failure, Move move) {
+    if (!IsReadable(buffer, ReadWidth::Byte) || !IsReadable(count, ReadWidth::Word32)) {
+        return VANTU_BAD_POINTER;
+    }
+    if (pipe == kInvalidHandle) {
+        return VANTU_HANDLE_NOT_OPEN;
+    }
+    if (!IsValidLength(length)) {
+        return VANTU_BAD_LENGTH;
+    }
+    std::uint32_t moved = 0;
+    const bool done = move(&moved);
+    *count = moved;
+    return done ? VANTU_OK : failure;
+}
+
 }  // namespace
 
 bool IsReadable(const void *address, ReadWidth width) {
@@ -103,35 +123,13 @@ std::int32_t Library::DeviceRead(void *buffer, std::uint32_t length, std::uint32
 }
 
 std::int32_t Library::Write(Handle pipe, const void *buffer, std::uint32_t length, std::uint32_t *written) {
-    if (!IsReadable(buffer, ReadWidth::Byte) || !IsReadable(written, ReadWidth::Word32)) {
-        return VANTU_BAD_POINTER;
-    }
-    if (pipe == kInvalidHandle) {
-        return VANTU_HANDLE_NOT_OPEN;
-    }
-    if (!IsValidLength(length)) {
-        return VANTU_BAD_LENGTH;
-    }
-    std::uint32_t moved = 0;
-    const bool sent = platform_->Write(pipe, buffer, length, &moved);
-    *written = moved;
-    return sent ? VANTU_OK : VANTU_WRITE_FAILED;
+    return Transfer(pipe, buffer, length, written, VANTU_WRITE_FAILED,
+                    [&](std::uint32_t *moved) { return platform_->Write(pipe, buffer, length, moved); });
 }
 
 std::int32_t Library::Read(Handle pipe, void *buffer, std::uint32_t length, std::uint32_t *read) {
-    if (!IsReadable(buffer, ReadWidth::Byte) || !IsReadable(read, ReadWidth::Word32)) {
-        return VANTU_BAD_POINTER;
-    }
-    if (pipe == kInvalidHandle) {
-        return VANTU_HANDLE_NOT_OPEN;
-    }
-    if (!IsValidLength(length)) {
-        return VANTU_BAD_LENGTH;
-    }
-    std::uint32_t moved = 0;
-    const bool received = platform_->Read(pipe, buffer, length, &moved);
-    *read = moved;
-    return received ? VANTU_OK : VANTU_READ_FAILED;
+    return Transfer(pipe, buffer, length, read, VANTU_READ_FAILED,
+                    [&](std::uint32_t *moved) { return platform_->Read(pipe, buffer, length, moved); });
 }
 
 void Library::Release(Handle &handle) {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "CaseName.h"
+
 namespace vantu {
 namespace {
 
@@ -78,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
         RegistryValueCase{"SizeZero", kHardwarePart + "abc", 0, ""},
         // A value stored without its zero: the size bounds the text.
         RegistryValueCase{"NoTerminatingZero", kHardwarePart + "abcdef", 25, "abc"}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName());
 
 struct VersionCase {
     std::uint32_t platformId;

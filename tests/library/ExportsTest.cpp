@@ -26,6 +26,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CaseName.h"
 #include "DeviceRegistry.h"
 #include "Simulator.h"
 #include "Vantu.h"
@@ -508,7 +509,7 @@ INSTANTIATE_TEST_SUITE_P(Exports, VanishingServer,
                          ::testing::Values(Vanishing{"StoppedWhileTheHostWaits", NoReplyTo(0x20), kIdentify, true},
                                            Vanishing{"DroppedByTheFirmware", DropAtUnit(1), {0x13, 0x01, 0x00, 0x01},
                                                      false}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         CaseName());
 
 // Vantu_Write and Vantu_Read on pipes of the test's own, to drive the edges a
 // well-behaved server never shows.

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CaseName.h"
 #include "FakePlatform.h"
 
 namespace vantu {
@@ -99,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(Members, GetNumDevicesTest,
                                            CountCase{"Three", 3, false, VANTU_OK, 3},
                                            CountCase{"MoreThan127", 130, false, VANTU_OK, 127},
                                            CountCase{"SetRefused", 2, true, VANTU_NOT_FOUND, 0}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         CaseName());
 
 // --- Vantu_GetProductString ---
 
@@ -160,7 +161,7 @@ INSTANTIATE_TEST_SUITE_P(
         ProductStringCase{"NegativeIndex", -1, VANTU_TEXT_DISPLAY_NAME, VANTU_NOT_FOUND, std::nullopt, 0},
         ProductStringCase{"Option2", 0, 2, VANTU_NOT_FOUND, std::nullopt, 0},
         ProductStringCase{"OptionMinus1", 0, -1, VANTU_NOT_FOUND, std::nullopt, 0}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST_F(LibraryTest, GetProductStringWithNullBufferEnumeratesNothing) {
     EXPECT_EQ(library->GetProductString(0, nullptr, VANTU_TEXT_DISPLAY_NAME), VANTU_BAD_POINTER);
@@ -210,7 +211,7 @@ INSTANTIATE_TEST_SUITE_P(
                                    {kDevice}},
                       OpenStepCase{"ReadPipeRefused", {kReadPipe}, VANTU_NO_READ_PIPE,
                                    {kDevice, kWritePipe, kReadPipe}, {kDevice, kWritePipe}}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST_F(LibraryTest, OpenDeviceWithoutMemberOpensNothing) {
     EXPECT_EQ(library->OpenDevice(1), VANTU_NO_DEVICE);
@@ -272,7 +273,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ReopenCase{"DeviceRefused", kDevice, VANTU_NO_DEVICE, Pipe::First, Pipe::First, 2},
                       ReopenCase{"WritePipeRefused", kWritePipe, VANTU_NO_WRITE_PIPE, Pipe::NotOpen, Pipe::First, 2},
                       ReopenCase{"ReadPipeRefused", kReadPipe, VANTU_NO_READ_PIPE, Pipe::Second, Pipe::NotOpen, 2}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST_F(LibraryTest, RepeatedOpensNeverAccumulateHandles) {
     for (int i = 0; i < 5; ++i) {
@@ -402,7 +403,7 @@ INSTANTIATE_TEST_SUITE_P(
         TransferCase{"ReadFails", R, false, false, true, 8, true, VANTU_READ_FAILED, true},
         TransferCase{"ReadPointerBeforeHandleAndLength", R, true, true, false, 0, false, VANTU_BAD_POINTER, false},
         TransferCase{"ReadHandleBeforeLength", R, false, false, false, 0, false, VANTU_HANDLE_NOT_OPEN, false}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST_F(LibraryTest, WriteSendsTheCallersBytesAndReadFillsTheCallersBuffer) {
     OpenAll();
@@ -447,7 +448,7 @@ INSTANTIATE_TEST_SUITE_P(Counts, ReportedCountTest,
                                                              VANTU_WRITE_FAILED},
                                            ReportedCountCase{"FailedReadReportsItsCount", R, true, 0,
                                                              VANTU_READ_FAILED}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         CaseName());
 
 // --- Vantu_DeviceWrite and Vantu_DeviceRead ---
 
@@ -504,7 +505,7 @@ INSTANTIATE_TEST_SUITE_P(
         DeviceTransferCase{"ReadFailed", R, true, 4, true, 0, 0, true},
         DeviceTransferCase{"ReadBeforeOpen", R, false, 4, false, 1000, 0, false},
         DeviceTransferCase{"ReadBeforeOpenWithUnused0", R, false, 4, false, 0, 0, false}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST_F(LibraryTest, DeviceTransfersWithNullPointersAreFailures) {
     OpenAll();

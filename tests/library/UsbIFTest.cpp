@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CaseName.h"
 #include "FakePlatform.h"
 
 namespace vantu {
@@ -91,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CountCase{"Exactly127", Repeat(F, 127), 127, 126},
                       CountCase{"MoreThan127CountsOnly127", Repeat(F, 200), 127, 126},
                       CountCase{"FailuresUpToTheLimit", Joined(Repeat(X, 126), Repeat(F, 10)), 1, 126}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST_F(UsbIFTest, RefusedMemberSetCountsZero) {
     system.members.push_back(MemberAt(ProgrammerPath("a")));
@@ -149,7 +150,7 @@ INSTANTIATE_TEST_SUITE_P(
                       DescribeCase{"PathWithoutEither", WithNames(kPath, std::nullopt, std::nullopt), kPath},
                       DescribeCase{"LongPathIsCutTo255", WithNames(kLongPath, std::nullopt, std::nullopt),
                                    kLongPath.substr(0, 255)}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName());
 
 struct NoMemberCase {
     const char *name;
@@ -187,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(Members, NoMemberTest,
                                            NoMemberCase{"DetailRefused", RefusedDetail(), false, 0},
                                            NoMemberCase{"SetRefused", MemberAt(kPath), true, 0},
                                            NoMemberCase{"NegativeIndex", MemberAt(kPath), false, -1}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         CaseName());
 
 TEST_F(UsbIFTest, NegativeIndexAsksThePlatformNothing) {
     system.members.push_back(MemberAt(kPath));
@@ -243,7 +244,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RegistryCase{"81BytesLeavesItEmpty", fake::FakeRegistryValue{kHardwarePart + k57 + "r", 81}, ""},
                       RegistryCase{"22CharactersGiveEmpty", fake::FakeRegistryValue{kHardwarePart, 23}, ""},
                       RegistryCase{"KeyMissing", std::nullopt, ""}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST_F(UsbIFTest, InstanceIdFromPathReplacesWhatTheStringHeld) {
     std::string instanceId = "old";
@@ -283,7 +284,7 @@ INSTANTIATE_TEST_SUITE_P(
                       VersionAnswers{"Windows95ThroughBasic", std::nullopt, OsVersion{1, 4, 0}, false,
                                      {kExtended, kBasic}},
                       VersionAnswers{"BothRefused", std::nullopt, std::nullopt, false, {kExtended, kBasic}}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName());
 
 // --- Opening ---
 
@@ -330,7 +331,7 @@ INSTANTIATE_TEST_SUITE_P(Paths, OpenByIndexTest,
                                            OpenByIndexCase{"FarTooLong", std::string(5000, 'd'), 1, false},
                                            OpenByIndexCase{"NoMember", ProgrammerPath("other"), 2, false},
                                            OpenByIndexCase{"NegativeIndex", ProgrammerPath("other"), -1, false}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         CaseName());
 
 struct OpenPathCase {
     const char *name;
@@ -365,7 +366,7 @@ INSTANTIATE_TEST_SUITE_P(Joins, OpenPathTest,
                                            OpenPathCase{"Exactly255", '\\', 248, "PIPE01", true},
                                            OpenPathCase{"256IsRefused", '\\', 249, "PIPE01", false},
                                            OpenPathCase{"DevicePathOfFull255", '\\', 255, "PIPE00", false}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         CaseName());
 
 TEST_F(UsbIFTest, OpenPathWithoutNameOpensPathItself) {
     system.members.push_back(MemberAt(kPath));

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include "CaseName.h"
+
 namespace sim {
 namespace {
 
@@ -359,7 +361,7 @@ INSTANTIATE_TEST_SUITE_P(
                       {0x88, 0xC1, 0x12, 0x34, 0x56, 0x78, 0x9A, 0x3D}},
         EightByteCase{"SpiClockPinTest", {0xFD, 0x18, 0x20, 0xC2, 0x00, 0xFF, 0xFF, 0xFF},
                       {0xFD, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName());
 
 // --- service frames --------------------------------------------------------
 
@@ -386,7 +388,7 @@ INSTANTIATE_TEST_SUITE_P(Frames, ServiceFrameTest,
                                            ServiceCase{"BootLoader2", {0xBC, 0xFF, 0xFF, 0xFF}, {}},
                                            ServiceCase{"BootLoader1", {0xBD, 0xFF, 0xFF, 0xFF}, {}},
                                            ServiceCase{"ApplicationEntry", ApplicationEntryFrame(), {}}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         CaseName());
 
 // Debug test 1 shows the socket state, debug test 2 the link settings.
 TEST_F(FirmwareTest, DebugTestsReportTheStateTheDeviceHolds) {
@@ -478,7 +480,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"ApplicationEntryWithData", {ApplicationEntryWithData()}, "64-byte message"},
         RefusedCase{"FiveBytes", {{0x20, 0xFF, 0xFF, 0xFF, 0xFF}}, "5-byte message"},
         RefusedCase{"EmptyMessage", {{}}, "empty message"}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName());
 
 // --- faults ----------------------------------------------------------------
 
@@ -509,7 +511,7 @@ INSTANTIATE_TEST_SUITE_P(Frames, DropAtUnitTest,
                                            DropCase{"ReadUnit3Of8Sectors", Frame(0x13, 3, 8)},
                                            DropCase{"WriteUnit3", Frame(0x12, 3, 1)},
                                            DropCase{"EraseBlock3", {0x15, 2, 0xFF, 0xFF}}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         CaseName());
 
 TEST_F(FirmwareTest, DropAtUnitSparesTheOtherUnits) {
     Faults faults;

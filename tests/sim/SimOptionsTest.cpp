@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include "CaseName.h"
+
 namespace sim {
 namespace {
 
@@ -100,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
                      }},
         AcceptedCase{"FailEraseBlockLast", {"--fail-erase-block", "256"},
                      [](const SimOptions &o) { EXPECT_EQ(o.faults.failEraseBlock, 256u); }}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName());
 
 struct RefusedCase {
     const char *name;
@@ -145,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"NoReplyPastAByte", {"--no-reply", "100"}, "00 to FF"},
         RefusedCase{"NoReplyNotHex", {"--no-reply", "xyz"}, "00 to FF"},
         RefusedCase{"NoReplyPrefixOnly", {"--no-reply", "0x"}, "00 to FF"}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST(SimUsageTest, NamesEveryOption) {
     const std::string usage = SimUsage();

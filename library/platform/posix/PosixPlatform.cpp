@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include "DeviceRegistry.h"
+#include "RetryOnInterrupt.h"
 #include "Platform.h"
 
 namespace vantu {
@@ -27,15 +28,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Retries a system call that a signal interrupted.
-template <typename Call>
-auto RetryOnInterrupt(Call call) {
-    decltype(call()) result;
-    do {
-        result = call();
-    } while (result == -1 && errno == EINTR);
-    return result;
-}
+using posix::RetryOnInterrupt;
 
 // "{37538c66-9584-42d3-9632-ebad0a230d13}": the class folder's name.
 std::string ClassFolderName(const Guid &g) {
