@@ -203,8 +203,7 @@ SendResult SendMessage(int fd, const Message &message, int stopFd) {
 DeviceServer::DeviceServer(Firmware &firmware, ServerOptions options)
     : firmware_(firmware),
       options_(std::move(options)),
-      memberPath_(registry::ClassFolder() + "/" +
-                  registry::MemberName(options_.vendorId, options_.productId, options_.instance)),
+      memberPath_(registry::MemberPath(options_.vendorId, options_.productId, options_.instance)),
       stopFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
 DeviceServer::~DeviceServer() {

@@ -29,8 +29,7 @@ void Simulator::Stop() {
 }
 
 std::string Simulator::MemberPath() const {
-    return vantu::registry::ClassFolder() + "/" +
-           vantu::registry::MemberName(options_.vendorId, options_.productId, options_.instance);
+    return vantu::registry::MemberPath(options_.vendorId, options_.productId, options_.instance);
 }
 
 }  // namespace sim

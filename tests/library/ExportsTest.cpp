@@ -57,7 +57,8 @@ sim::ServerOptions Instance(const std::string &instance) {
 }
 
 std::string MemberPath(const std::string &instance) {
-    return registry::ClassFolder() + "/" + registry::MemberName(0x1209, 0x4b51, instance);
+    const sim::ServerOptions defaults;
+    return registry::MemberPath(defaults.vendorId, defaults.productId, instance);
 }
 
 // One frame written and its reply read, as the program exchanges them.

@@ -47,4 +47,9 @@ inline std::string MemberName(unsigned vendorId, unsigned productId, const std::
     return "usb#vid_" + hex4(vendorId) + "&pid_" + hex4(productId) + "#" + instance + "#" + kClassFolderName;
 }
 
+// The device path of that member.
+inline std::string MemberPath(unsigned vendorId, unsigned productId, const std::string &instance) {
+    return ClassFolder() + "/" + MemberName(vendorId, productId, instance);
+}
+
 }  // namespace vantu::registry
