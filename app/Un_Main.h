@@ -1,11 +1,92 @@
-// The main window of Kestro_QX.
+// The main window of Kestro_QX: menus, tool bar, hex view, log, gauge and
+// status bar, the connect toggle and the frame every chip operation runs in.
+// Controls carry their names as objectName, so the window can be driven and
+// inspected by name.
 #pragma once
+
+#include <functional>
 
 #include <QMainWindow>
 
-class TfrmMain : public QMainWindow {
+#include "ChipHost.h"
+#include "Un_Const.h"
+
+class HexView;
+class Lamp;
+class ModalRunner;
+class QAction;
+class QActionGroup;
+class QFileDialog;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+
+class TfrmMain : public QMainWindow, private ChipHost {
     Q_OBJECT
 
 public:
-    explicit TfrmMain(QWidget *parent = nullptr);
+    // The window runs FormCreate (connect, defaults, caption) as it is made.
+    TfrmMain(RunState &state, ModalRunner &modals, QWidget *parent = nullptr);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void BuildToolBar();
+    void BuildMenu();
+    void BuildClientArea();
+    void BuildStatusBar();
+    void BuildFileDialogs();
+    QAction *AddItem(QMenu *menu, const char *name, const QString &caption);
+    QAction *AddRadioItem(QMenu *menu, QActionGroup *group, const char *name, const QString &caption);
+    void OnTriggered(QAction *item, void (TfrmMain::*handler)());
+
+    void FormCreate();
+    void FormCloseQuery();
+    bool ConnectDevice();
+    void EnableOperationItems();
+    void DisableOperationItems();
+    void SetOperationItemsEnabled(bool enabled);
+
+    // Handlers of the menu items.
+    void btnConnectClick();
+    void btnGetIDClick();
+    void btnReadDataClick();
+    void btnLoadFileClick();
+    void btnSaveFileClick();
+
+    // Test Busy and ChipSelected, hold off the other operations, log the
+    // banner, do the work, and release everything whatever the work did.
+    void RunStandardOperation(const QString &banner, const std::function<void()> &work);
+    void BeginOperation();
+    void EndOperation();
+    void ShowError(const QString &message);
+
+    // ChipHost
+    void AppendLog(const QString &line) override;
+    void SetGaugeMaximum(int maximum) override;
+    void SetGaugePosition(int position) override;
+    void ProcessPendingMessages() override;
+    std::uint32_t TickCount() override;
+    bool WriteModeMX25LChecked() override;
+
+    RunState &state_;
+    ModalRunner &modals_;
+
+    HexView *MPHexEditorEx1 = nullptr;
+    QPlainTextEdit *Memo1 = nullptr;
+    QProgressBar *Gauge1 = nullptr;
+    Lamp *LEDWork = nullptr;
+    QFileDialog *odOpen = nullptr;
+    QFileDialog *sdSave = nullptr;
+
+    QAction *miConnect = nullptr;
+    QAction *miMX25L = nullptr;
+    QAction *miGetID = nullptr;
+    QAction *miEraseIC = nullptr;
+    QAction *miICBlank = nullptr;
+    QAction *miReadData = nullptr;
+    QAction *miWriteData = nullptr;
+    QAction *miTestData = nullptr;
+    QAction *miAutoProgram = nullptr;
 };

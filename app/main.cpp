@@ -1,10 +1,14 @@
 #include <QApplication>
 
+#include "ModalRunner.h"
+#include "Un_Const.h"
 #include "Un_Main.h"
 
 int main(int argc, char *argv[]) {
     QApplication application(argc, argv);
-    TfrmMain frmMain;
+    RunState runState;
+    ModalRunner modals;
+    TfrmMain frmMain(runState, modals);
     frmMain.show();
     return application.exec();
 }

@@ -1,0 +1,360 @@
+// The hex view under the offscreen platform: what its rows read, what the
+// operator's keys and clicks do to the buffer, and what it paints.
+#include "HexView.h"
+
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <QBuffer>
+#include <QImage>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "CaseName.h"
+
+// Failure messages show texts and bytes readably.
+static void PrintTo(const QString &text, std::ostream *out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
+static void PrintTo(const QByteArray &bytes, std::ostream *out) {
+    *out << bytes.size() << " bytes " << bytes.left(64).toHex(' ').toStdString();
+}
+
+namespace {
+
+// Failure messages name the case instead of dumping it.
+template <typename Case>
+    requires requires(const Case &c) { std::string(c.name); }
+void PrintTo(const Case &c, std::ostream *out) {
+    *out << c.name;
+}
+
+constexpr qsizetype kMiB = 1024 * 1024;
+
+// Never 0x00 or 0xFF, and different from one offset to the next.
+QByteArray Pattern(qsizetype size) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qsizetype offset = 0; offset < size; ++offset) {
+        bytes[offset] = static_cast<char>(0x11 + (offset * 7 + (offset >> 11)) % 0xEE);
+    }
+    return bytes;
+}
+
+void Load(HexView &view, const QByteArray &bytes) {
+    QBuffer stream;
+    stream.setData(bytes);
+    ASSERT_TRUE(stream.open(QIODevice::ReadOnly));
+    view.LoadBufferFromStream(stream);
+}
+
+std::vector<qsizetype> MarkedOffsets(const DataBuffer &buffer) {
+    std::vector<qsizetype> marked;
+    for (qsizetype offset = 0; offset < buffer.Size(); ++offset) {
+        if (buffer.IsChanged(offset)) {
+            marked.push_back(offset);
+        }
+    }
+    return marked;
+}
+
+// The view inside a window next to another focusable widget, as in the
+// program; a top-level widget would keep a cursor of its own when unset.
+class HexViewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window_.resize(720, 360);
+        view_.setGeometry(0, 0, 720, 320);
+        other_.setGeometry(0, 330, 720, 30);
+        window_.show();
+        window_.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window_));
+        view_.setFocus();
+        ASSERT_TRUE(view_.hasFocus());
+    }
+
+    QWidget window_;
+    HexView &view_ = *new HexView(&window_);
+    QLineEdit &other_ = *new QLineEdit(&window_);
+};
+
+struct OffsetCase {
+    std::string name;
+    qsizetype size;
+    bool insertMode;
+    qsizetype rows;
+    const char *firstOffset;
+    const char *lastOffset;
+};
+
+class HexViewOffsetColumnTest : public HexViewTest, public ::testing::WithParamInterface<OffsetCase> {};
+
+TEST_P(HexViewOffsetColumnTest, PadsEveryOffsetToTheDigitsOfTheLastRow) {
+    Load(view_, Pattern(GetParam().size));
+    if (GetParam().insertMode) {
+        QTest::keyClick(&view_, Qt::Key_Insert);
+    }
+    ASSERT_EQ(view_.InsertMode(), GetParam().insertMode);
+    ASSERT_EQ(view_.RowCount(), GetParam().rows);
+    EXPECT_EQ(view_.TextOfRow(0).offset, GetParam().firstOffset);
+    EXPECT_EQ(view_.TextOfRow(GetParam().rows - 1).offset, GetParam().lastOffset);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, HexViewOffsetColumnTest,
+    ::testing::Values(OffsetCase{"Empty", 0, false, 1, "0x0", "0x0"},
+                      OffsetCase{"EmptyInInsertMode", 0, true, 1, "0x0", "0x0"},
+                      OffsetCase{"OneByte", 1, false, 1, "0x0", "0x0"},
+                      OffsetCase{"OneRow", 16, false, 1, "0x0", "0x0"},
+                      OffsetCase{"OneRowInInsertMode", 16, true, 2, "0x00", "0x10"},
+                      OffsetCase{"SeventeenBytes", 17, false, 2, "0x00", "0x10"},
+                      OffsetCase{"OneMiB", kMiB, false, 65536, "0x00000", "0xFFFF0"},
+                      OffsetCase{"OneMiBInInsertMode", kMiB, true, 65537, "0x000000", "0x100000"},
+                      OffsetCase{"SixteenMiB", 16 * kMiB, false, 1048576, "0x000000", "0xFFFFF0"}),
+    CaseName());
+
+TEST_F(HexViewTest, RowsShowHexInTwoByteColumnsAndSevenBitCharacters) {
+    Load(view_, QByteArray::fromHex("001F20417E7F80FF0A61626364656667") + "xyz");
+
+    const HexView::RowText full = view_.TextOfRow(0);
+    EXPECT_EQ(full.offset, "0x00");
+    EXPECT_EQ(full.hex, "001F 2041 7E7F 80FF 0A61 6263 6465 6667");
+    EXPECT_EQ(full.characters, QString::fromLatin1(".. A~\x7F...abcdefg"));
+
+    const HexView::RowText partial = view_.TextOfRow(1);
+    EXPECT_EQ(partial.offset, "0x10");
+    EXPECT_EQ(partial.hex, "7879 7A");
+    EXPECT_EQ(partial.characters, "xyz");
+}
+
+struct KeysCase {
+    std::string name;
+    std::function<void(QWidget &)> keys;
+    QByteArray bytesAfter;
+    std::vector<qsizetype> marksAfter;
+    qsizetype cursorAfter;
+};
+
+class HexViewKeysTest : public HexViewTest, public ::testing::WithParamInterface<KeysCase> {};
+
+TEST_P(HexViewKeysTest, EditTheBufferAndMoveTheCursor) {
+    Load(view_, "ABCDEFGHIJKLMNOPQRST");
+    GetParam().keys(view_);
+    EXPECT_EQ(view_.Buffer().Bytes(), GetParam().bytesAfter);
+    EXPECT_EQ(MarkedOffsets(view_.Buffer()), GetParam().marksAfter);
+    EXPECT_EQ(view_.Buffer().Cursor(), GetParam().cursorAfter);
+}
+
+const QByteArray kStart = "ABCDEFGHIJKLMNOPQRST";
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, HexViewKeysTest,
+    ::testing::Values(
+        KeysCase{"HexDigitsOverwriteNibbles", [](QWidget &w) { QTest::keyClicks(&w, "4a5"); },
+                 "\x4A\x52" + kStart.mid(2), {0, 1}, 1},
+        KeysCase{"NonHexDigitsAreIgnored", [](QWidget &w) { QTest::keyClicks(&w, "g z"); }, kStart, {}, 0},
+        KeysCase{"CharactersOverwriteAfterTab",
+                 [](QWidget &w) {
+                     QTest::keyClick(&w, Qt::Key_Tab);
+                     QTest::keyClicks(&w, "xy");
+                 },
+                 "xy" + kStart.mid(2), {0, 1}, 2},
+        KeysCase{"OverwriteStopsAtTheLastByte",
+                 [](QWidget &w) {
+                     QTest::keyClick(&w, Qt::Key_End, Qt::ControlModifier);
+                     QTest::keyClicks(&w, "3132");
+                 },
+                 kStart.left(19) + "2", {19}, 19},
+        KeysCase{"DeleteDoesNothingInOverwriteMode",
+                 [](QWidget &w) {
+                     QTest::keyClick(&w, Qt::Key_Delete);
+                     QTest::keyClick(&w, Qt::Key_Right);
+                     QTest::keyClick(&w, Qt::Key_Backspace);
+                 },
+                 kStart, {}, 1},
+        KeysCase{"InsertModeInsertsTypedHex",
+                 [](QWidget &w) {
+                     QTest::keyClick(&w, Qt::Key_Insert);
+                     QTest::keyClicks(&w, "3132");
+                 },
+                 "12" + kStart, {0, 1}, 2},
+        KeysCase{"InsertModeAppendsTypedCharacters",
+                 [](QWidget &w) {
+                     QTest::keyClick(&w, Qt::Key_Insert);
+                     QTest::keyClick(&w, Qt::Key_Tab);
+                     QTest::keyClick(&w, Qt::Key_End, Qt::ControlModifier);
+                     QTest::keyClicks(&w, "!?");
+                 },
+                 kStart + "!?", {20, 21}, 22},
+        KeysCase{"InsertModeDeleteAndBackspaceRemoveBytes",
+                 [](QWidget &w) {
+                     QTest::keyClick(&w, Qt::Key_Insert);
+                     QTest::keyClick(&w, Qt::Key_Delete);
+                     QTest::keyClick(&w, Qt::Key_Right);
+                     QTest::keyClick(&w, Qt::Key_Right);
+                     QTest::keyClick(&w, Qt::Key_Backspace);
+                 },
+                 "BDEFGHIJKLMNOPQRST", {}, 1},
+        KeysCase{"CtrlZUndoesAWholeTypedByte",
+                 [](QWidget &w) {
+                     QTest::keyClicks(&w, "4142");
+                     QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+                 },
+                 kStart, {0}, 1},
+        KeysCase{"CtrlZUndoesInsertsAndDeletes",
+                 [](QWidget &w) {
+                     QTest::keyClick(&w, Qt::Key_Insert);
+                     QTest::keyClicks(&w, "41");
+                     QTest::keyClick(&w, Qt::Key_Delete);
+                     QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+                     QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+                 },
+                 kStart, {}, 0},
+        KeysCase{"DownAndEndOfRow",
+                 [](QWidget &w) {
+                     QTest::keyClick(&w, Qt::Key_Down);
+                     QTest::keyClick(&w, Qt::Key_End);
+                 },
+                 kStart, {}, 19},
+        KeysCase{"HomeOfRowAndUpStopAtTheStart",
+                 [](QWidget &w) {
+                     QTest::keyClick(&w, Qt::Key_Down);
+                     QTest::keyClick(&w, Qt::Key_Right);
+                     QTest::keyClick(&w, Qt::Key_Home);
+                     QTest::keyClick(&w, Qt::Key_Up);
+                     QTest::keyClick(&w, Qt::Key_Up);
+                 },
+                 kStart, {}, 0},
+        KeysCase{"CtrlEndInInsertModeIsAfterTheLastByte",
+                 [](QWidget &w) {
+                     QTest::keyClick(&w, Qt::Key_Insert);
+                     QTest::keyClick(&w, Qt::Key_End, Qt::ControlModifier);
+                 },
+                 kStart, {}, 20},
+        KeysCase{"LeavingInsertModeBringsTheCursorBackOntoTheLastByte",
+                 [](QWidget &w) {
+                     QTest::keyClick(&w, Qt::Key_Insert);
+                     QTest::keyClick(&w, Qt::Key_End, Qt::ControlModifier);
+                     QTest::keyClick(&w, Qt::Key_Insert);
+                 },
+                 kStart, {}, 19}),
+    CaseName());
+
+TEST_F(HexViewTest, TabSwitchesBetweenTheFieldsAndKeepsTheFocus) {
+    EXPECT_EQ(view_.ActiveField(), HexView::Field::Hex);
+    QTest::keyClick(&view_, Qt::Key_Tab);
+    EXPECT_EQ(view_.ActiveField(), HexView::Field::Characters);
+    QTest::keyClick(&view_, Qt::Key_Tab);
+    EXPECT_EQ(view_.ActiveField(), HexView::Field::Hex);
+    EXPECT_TRUE(view_.hasFocus());
+}
+
+TEST_F(HexViewTest, PageDownAndCtrlEndKeepTheCursorInSight) {
+    Load(view_, Pattern(64 * 1024));
+    QTest::keyClick(&view_, Qt::Key_PageDown);
+    const qsizetype pageRow = view_.Buffer().Cursor() / HexView::kBytesPerRow;
+    EXPECT_GT(pageRow, 0);
+    EXPECT_FALSE(view_.ByteRect(HexView::Field::Hex, view_.Buffer().Cursor()).isEmpty());
+
+    QTest::keyClick(&view_, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(view_.Buffer().Cursor(), 64 * 1024 - 1);
+    EXPECT_EQ(view_.FirstVisibleRow(), view_.verticalScrollBar()->maximum());
+    EXPECT_FALSE(view_.ByteRect(HexView::Field::Characters, view_.Buffer().Cursor()).isEmpty());
+
+    QTest::keyClick(&view_, Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(view_.Buffer().Cursor(), 0);
+    EXPECT_EQ(view_.FirstVisibleRow(), 0);
+}
+
+TEST_F(HexViewTest, ClickPlacesTheCursorInTheFieldClicked) {
+    Load(view_, Pattern(100));
+    QTest::mousePress(view_.viewport(), Qt::LeftButton, {}, view_.ByteRect(HexView::Field::Characters, 37).center());
+    EXPECT_EQ(view_.Buffer().Cursor(), 37);
+    EXPECT_EQ(view_.ActiveField(), HexView::Field::Characters);
+
+    QTest::mousePress(view_.viewport(), Qt::LeftButton, {}, view_.ByteRect(HexView::Field::Hex, 66).center());
+    EXPECT_EQ(view_.Buffer().Cursor(), 66);
+    EXPECT_EQ(view_.ActiveField(), HexView::Field::Hex);
+}
+
+TEST_F(HexViewTest, ChangedBytesArePaintedOnLightYellow) {
+    Load(view_, QByteArray(32, ' '));
+    QTest::keyClick(&view_, Qt::Key_Tab);
+    QTest::keyClick(&view_, Qt::Key_Space);
+    ASSERT_TRUE(view_.Buffer().IsChanged(0));
+
+    const QImage image = view_.viewport()->grab().toImage();
+    const QRect changed = view_.ByteRect(HexView::Field::Characters, 0);
+    const QRect unchanged = view_.ByteRect(HexView::Field::Characters, 5);
+    EXPECT_EQ(image.pixelColor(changed.center()), QColor(0xFF, 0xFF, 0xA8));
+    EXPECT_EQ(image.pixelColor(unchanged.center()), view_.palette().color(QPalette::Base));
+}
+
+struct FocusCase {
+    std::string name;
+    bool focused;
+    QColor cursorFrame;
+    QPalette::ColorRole viewEdge;
+};
+
+class HexViewFocusPaintTest : public HexViewTest, public ::testing::WithParamInterface<FocusCase> {};
+
+TEST_P(HexViewFocusPaintTest, CursorFrameAndFocusFrameFollowTheFocus) {
+    Load(view_, QByteArray(64, ' '));
+    QTest::keyClick(&view_, Qt::Key_Down);
+    if (!GetParam().focused) {
+        other_.setFocus();
+        ASSERT_FALSE(view_.hasFocus());
+    }
+
+    const QImage image = view_.viewport()->grab().toImage();
+    const QRect cursor = view_.ByteRect(HexView::Field::Hex, view_.Buffer().Cursor());
+    EXPECT_EQ(image.pixelColor(cursor.left(), cursor.center().y()), GetParam().cursorFrame);
+    EXPECT_EQ(image.pixelColor(0, image.height() / 2), view_.palette().color(GetParam().viewEdge));
+}
+
+INSTANTIATE_TEST_SUITE_P(Focus, HexViewFocusPaintTest,
+                         ::testing::Values(FocusCase{"Focused", true, QColor(0x00, 0x00, 0x80), QPalette::Highlight},
+                                           FocusCase{"NotFocused", false, QColor(0x00, 0xFF, 0xFF), QPalette::Base}),
+                         CaseName());
+
+// Records the view's cursor when the load reads, then runs short.
+class ShortStreamWatchingTheCursor : public QBuffer {
+public:
+    explicit ShortStreamWatchingTheCursor(const QWidget &view) : view_(view) {}
+    qint64 size() const override { return QBuffer::size() + 1; }
+    Qt::CursorShape shapeWhileReading = Qt::ArrowCursor;
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override {
+        shapeWhileReading = view_.cursor().shape();
+        return QBuffer::readData(data, maxSize);
+    }
+
+private:
+    const QWidget &view_;
+};
+
+TEST_F(HexViewTest, FailedLoadShowsTheHourGlassThenRestoresTheCursor) {
+    view_.setCursor(Qt::IBeamCursor);
+    ShortStreamWatchingTheCursor stream(view_);
+    stream.setData(Pattern(10));
+    ASSERT_TRUE(stream.open(QIODevice::ReadOnly));
+
+    EXPECT_THROW(view_.LoadBufferFromStream(stream), BufferError);
+    EXPECT_EQ(stream.shapeWhileReading, Qt::WaitCursor);
+    EXPECT_EQ(view_.cursor().shape(), Qt::IBeamCursor);
+}
+
+TEST_F(HexViewTest, FailedFileLoadLeavesNoCursorOfItsOwn) {
+    Load(view_, Pattern(40));
+    EXPECT_THROW(view_.LoadBufferFromFile("/nonexistent/folder/a.bin"), BufferError);
+    EXPECT_FALSE(view_.testAttribute(Qt::WA_SetCursor));
+    EXPECT_EQ(view_.Buffer().Size(), 40);
+}
+
+}  // namespace
