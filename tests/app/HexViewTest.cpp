@@ -15,15 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "CaseName.h"
-
-// Failure messages show texts and bytes readably.
-static void PrintTo(const QString &text, std::ostream *out) {
-    *out << '"' << text.toStdString() << '"';
-}
-
-static void PrintTo(const QByteArray &bytes, std::ostream *out) {
-    *out << bytes.size() << " bytes " << bytes.left(64).toHex(' ').toStdString();
-}
+#include "QtPrinters.h"
 
 namespace {
 

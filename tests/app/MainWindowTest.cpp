@@ -27,6 +27,7 @@
 #include "HexView.h"
 #include "Lamp.h"
 #include "ModalRunner.h"
+#include "QtPrinters.h"
 #include "Simulator.h"
 #include "Un_Main.h"
 

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "ChipHost.h"
+#include "QtPrinters.h"
 
 class FakeChipHost : public ChipHost {
 public:
@@ -46,6 +47,3 @@ public:
     }
     bool WriteModeMX25LChecked() override { return false; }
 };
-
-// Log lines in failure messages as text rather than as QChar bytes.
-inline void PrintTo(const QString &text, std::ostream *out) { *out << '"' << text.toStdString() << '"'; }
