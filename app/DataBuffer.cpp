@@ -31,7 +31,15 @@ bool RenameFile(const QString &from, const QString &to, QString *systemText) {
     return false;
 }
 
-// The old file of `fileName` becomes its backup, replacing an older backup.
+// The file whose content a save replaces. QSaveFile writes through a
+// symbolic link to the file it points to, so that file, not the link, must
+// become the backup or its old content would be lost.
+QString ReplacedFile(const QString &fileName) {
+    const QFileInfo info(fileName);
+    return info.isSymLink() ? info.canonicalFilePath() : fileName;
+}
+
+// The old content of `fileName` becomes its backup, replacing an older backup.
 void MoveToBackup(const QString &fileName) {
     const QString backupName = BackupNameOf(fileName);
     QFile oldBackup(backupName);
@@ -40,7 +48,7 @@ void MoveToBackup(const QString &fileName) {
                               .arg(backupName, oldBackup.errorString()));
     }
     QString systemText;
-    if (!RenameFile(fileName, backupName, &systemText)) {
+    if (!RenameFile(ReplacedFile(fileName), backupName, &systemText)) {
         throw BufferError(QStringLiteral("Cannot create backup %1. (%2)").arg(backupName, systemText));
     }
 }
@@ -289,6 +297,7 @@ void DataBuffer::SaveBufferToFile(const QString &fileName, bool ClearMarks) {
         throw CannotCreate(fileName, file.errorString());
     }
     SaveBufferToStream(file);
+    const QString replacedFile = ReplacedFile(fileName);
     if (keepBackup) {
         MoveToBackup(fileName);
     }
@@ -296,7 +305,7 @@ void DataBuffer::SaveBufferToFile(const QString &fileName, bool ClearMarks) {
         const QString commitError = file.errorString();
         if (keepBackup) {
             QString ignoredText;
-            RenameFile(BackupNameOf(fileName), fileName, &ignoredText);
+            RenameFile(BackupNameOf(fileName), replacedFile, &ignoredText);
         }
         throw CannotCreate(fileName, commitError);
     }

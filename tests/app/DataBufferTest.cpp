@@ -228,6 +228,22 @@ TEST_F(BufferFileTest, EditedSaveOverTheCurrentFileKeepsTheOldFileAsBackup) {
     EXPECT_EQ(Files(), QStringList({"a.bin", "a.bin.bak"}));
 }
 
+// Saving through a symbolic link replaces the file it points to; the backup
+// must hold that file's old content, not a link to the new one.
+TEST_F(BufferFileTest, EditedSaveThroughASymbolicLinkKeepsTheOldContent) {
+    const QByteArray old = Pattern(300, 1);
+    WriteFile("real.bin", old);
+    ASSERT_TRUE(QFile::link(Path("real.bin"), Path("a.bin")));
+    buffer_.LoadBufferFromFile(Path("a.bin"));
+    buffer_.OverwriteByte(5, 'e');
+    const QByteArray edited = buffer_.Bytes();
+
+    buffer_.SaveBufferToFile(Path("a.bin"), true);
+    EXPECT_EQ(ReadFile("a.bin"), edited);
+    EXPECT_EQ(ReadFile("a.bin.bak"), old);
+    EXPECT_FALSE(QFileInfo(Path("a.bin.bak")).isSymLink());
+}
+
 TEST_F(BufferFileTest, SaveOverTheCurrentFileAfterAChipReadMakesNoBackup) {
     WriteFile("a.bin", Pattern(300, 1));
     buffer_.LoadBufferFromFile(Path("a.bin"));
