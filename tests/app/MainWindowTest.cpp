@@ -281,14 +281,17 @@ TEST_F(MainWindowTest, OtherCommandsRunBetweenTwoUnits) {
     Window();
     state_.CapacityKB = 2;
     std::optional<bool> readItemEnabledMeanwhile;
+    std::optional<Qt::CursorShape> cursorMeanwhile;
     QTimer::singleShot(0, &Window(), [&] {
         readItemEnabledMeanwhile = Item("miReadData")->isEnabled();
+        cursorMeanwhile = Window().cursor().shape();
         Pick("miGetID");
         Pick("miReadData");
     });
     Pick("miReadData");
     ASSERT_TRUE(readItemEnabledMeanwhile.has_value());
     EXPECT_FALSE(*readItemEnabledMeanwhile);
+    EXPECT_EQ(cursorMeanwhile, Qt::WaitCursor);
     const QStringList log = Log();
     const auto busy = log.indexOf(QStringLiteral("系统工作中，请稍候..."));
     EXPECT_GT(busy, log.indexOf(QStringLiteral("正在读取数据，请稍等...")));
@@ -296,6 +299,67 @@ TEST_F(MainWindowTest, OtherCommandsRunBetweenTwoUnits) {
     // The disabled read item did nothing; only the identify answered "busy".
     EXPECT_EQ(log.count(QStringLiteral("系统工作中，请稍候...")), 1);
     EXPECT_EQ(Buffer().Size(), 2048);
+}
+
+// The largest image the program handles, end to end.
+TEST_F(MainWindowTest, ReadsAWhole16MiBChip) {
+    sim::Simulator &simulator = StartProgrammer();
+    Window();
+    state_.CapacityKB = 16384;
+    Pick("miReadData");
+    const std::vector<std::uint8_t> image = simulator.firmware().Image();
+    EXPECT_EQ(Buffer().Bytes(), Bytes(image, image.size()));
+    EXPECT_EQ(Log().at(Log().size() - 2), QStringLiteral("读取数据已完成..."));
+    EXPECT_EQ(Find<QProgressBar>("Gauge1")->value(), 32768);
+}
+
+struct HeaderCase {
+    const char *name;
+    std::uint32_t length;
+    qsizetype bufferSize;
+    const char *outcome;
+};
+
+class ReadHeaderThroughWindow : public MainWindowTest, public ::testing::WithParamInterface<HeaderCase> {};
+
+// Whatever length the header announces is read; lengths the library refuses end the read.
+TEST_P(ReadHeaderThroughWindow, ShowsWhatTheHeadersAnnounced) {
+    const HeaderCase &test = GetParam();
+    sim::Simulator &simulator = StartProgrammer();
+    Window();
+    state_.CapacityKB = 2;
+    sim::Faults faults;
+    faults.headerLength = test.length;
+    simulator.firmware().SetFaults(faults);
+    Pick("miReadData");
+    EXPECT_EQ(Buffer().Size(), test.bufferSize);
+    EXPECT_EQ(Log().at(Log().size() - 2), QString::fromUtf8(test.outcome));
+    EXPECT_EQ(OperationItemsEnabled(), kAllEnabled);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, ReadHeaderThroughWindow,
+                         ::testing::Values(HeaderCase{"length300", 300, 4 * 300, "读取数据已完成..."},
+                                           HeaderCase{"length0", 0, 0, "读数据失败..."},
+                                           HeaderCase{"length8193", 8193, 0, "读数据失败..."}),
+                         CaseName());
+
+// Closing the window or disconnecting in the middle of a read lets the read
+// finish on the pipes it already has, and nothing breaks.
+TEST_F(MainWindowTest, CloseAndDisconnectDuringARead) {
+    sim::Simulator &simulator = StartProgrammer();
+    Window();
+    state_.CapacityKB = 4;
+    QTimer::singleShot(0, &Window(), [&] {
+        Pick("miConnect");
+        Window().close();
+    });
+    Pick("miReadData");
+    EXPECT_FALSE(Window().isVisible());
+    EXPECT_EQ(Buffer().Bytes(), Bytes(simulator.firmware().Image(), 4096));
+    const QStringList log = Log();
+    EXPECT_TRUE(log.contains(QStringLiteral("与设备断开连接...")));
+    EXPECT_EQ(log.at(log.size() - 2), QStringLiteral("读取数据已完成..."));
+    EXPECT_EQ(state_.Busy, 0);
 }
 
 TEST_F(MainWindowTest, LoadsAndSavesFilesThroughTheDialogs) {
