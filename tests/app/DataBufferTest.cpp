@@ -17,6 +17,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "BufferTesting.h"
 #include "CaseName.h"
 #include "QtPrinters.h"
 
@@ -31,16 +32,6 @@ void PrintTo(const Case &c, std::ostream *out) {
 
 constexpr qsizetype kChunk = 61440;
 constexpr qsizetype kMiB = 1024 * 1024;
-
-// Never 0x00 or 0xFF and different from one offset to the next, so a missing
-// or misplaced chunk shows; `seed` tells two images apart.
-QByteArray Pattern(qsizetype size, int seed = 0) {
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (qsizetype offset = 0; offset < size; ++offset) {
-        bytes[offset] = static_cast<char>(0x11 + (offset * 7 + (offset >> 11) + seed * 31) % 0xEE);
-    }
-    return bytes;
-}
 
 // Names the first difference instead of printing megabytes.
 ::testing::AssertionResult SameBytes(const QByteArray &actual, const QByteArray &expected) {
@@ -62,16 +53,6 @@ std::string MessageOf(const std::function<void()> &operation) {
         return error.Message().toStdString();
     }
     return "(nothing raised)";
-}
-
-std::vector<qsizetype> MarkedOffsets(const DataBuffer &buffer) {
-    std::vector<qsizetype> marked;
-    for (qsizetype offset = 0; offset < buffer.Size(); ++offset) {
-        if (buffer.IsChanged(offset)) {
-            marked.push_back(offset);
-        }
-    }
-    return marked;
 }
 
 // A stream that claims more bytes than it holds, as a file cut short while it
@@ -161,10 +142,7 @@ TEST_F(BufferFileTest, StreamLoadReadsFromTheStartAndForgetsEveryEdit) {
 
 TEST_F(BufferFileTest, StreamLoadThenSaveWritesExactlyTheStreamBytes) {
     const QByteArray chipImage = Pattern(4096, 3);
-    QBuffer stream;
-    stream.setData(chipImage);
-    ASSERT_TRUE(stream.open(QIODevice::ReadOnly));
-    buffer_.LoadBufferFromStream(stream);
+    LoadBytes(buffer_, chipImage);
 
     buffer_.SaveBufferToFile(Path("chip.bin"), true);
     EXPECT_EQ(ReadFile("chip.bin"), chipImage);
@@ -249,10 +227,7 @@ TEST_F(BufferFileTest, SaveOverTheCurrentFileAfterAChipReadMakesNoBackup) {
     buffer_.LoadBufferFromFile(Path("a.bin"));
     buffer_.OverwriteByte(5, 'e');
     const QByteArray chipImage = Pattern(200, 4);
-    QBuffer stream;
-    stream.setData(chipImage);
-    ASSERT_TRUE(stream.open(QIODevice::ReadOnly));
-    buffer_.LoadBufferFromStream(stream);
+    LoadBytes(buffer_, chipImage);
 
     buffer_.SaveBufferToFile(Path("a.bin"), true);
     EXPECT_EQ(ReadFile("a.bin"), chipImage);

@@ -14,6 +14,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "BufferTesting.h"
 #include "CaseName.h"
 #include "QtPrinters.h"
 
@@ -27,32 +28,6 @@ void PrintTo(const Case &c, std::ostream *out) {
 }
 
 constexpr qsizetype kMiB = 1024 * 1024;
-
-// Never 0x00 or 0xFF, and different from one offset to the next.
-QByteArray Pattern(qsizetype size) {
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (qsizetype offset = 0; offset < size; ++offset) {
-        bytes[offset] = static_cast<char>(0x11 + (offset * 7 + (offset >> 11)) % 0xEE);
-    }
-    return bytes;
-}
-
-void Load(HexView &view, const QByteArray &bytes) {
-    QBuffer stream;
-    stream.setData(bytes);
-    ASSERT_TRUE(stream.open(QIODevice::ReadOnly));
-    view.LoadBufferFromStream(stream);
-}
-
-std::vector<qsizetype> MarkedOffsets(const DataBuffer &buffer) {
-    std::vector<qsizetype> marked;
-    for (qsizetype offset = 0; offset < buffer.Size(); ++offset) {
-        if (buffer.IsChanged(offset)) {
-            marked.push_back(offset);
-        }
-    }
-    return marked;
-}
 
 // The view inside a window next to another focusable widget, as in the
 // program; a top-level widget would keep a cursor of its own when unset.
@@ -86,7 +61,7 @@ struct OffsetCase {
 class HexViewOffsetColumnTest : public HexViewTest, public ::testing::WithParamInterface<OffsetCase> {};
 
 TEST_P(HexViewOffsetColumnTest, PadsEveryOffsetToTheDigitsOfTheLastRow) {
-    Load(view_, Pattern(GetParam().size));
+    LoadBytes(view_, Pattern(GetParam().size));
     if (GetParam().insertMode) {
         QTest::keyClick(&view_, Qt::Key_Insert);
     }
@@ -110,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName());
 
 TEST_F(HexViewTest, RowsShowHexInTwoByteColumnsAndSevenBitCharacters) {
-    Load(view_, QByteArray::fromHex("001F20417E7F80FF0A61626364656667") + "xyz");
+    LoadBytes(view_, QByteArray::fromHex("001F20417E7F80FF0A61626364656667") + "xyz");
 
     const HexView::RowText full = view_.TextOfRow(0);
     EXPECT_EQ(full.offset, "0x00");
@@ -134,7 +109,7 @@ struct KeysCase {
 class HexViewKeysTest : public HexViewTest, public ::testing::WithParamInterface<KeysCase> {};
 
 TEST_P(HexViewKeysTest, EditTheBufferAndMoveTheCursor) {
-    Load(view_, "ABCDEFGHIJKLMNOPQRST");
+    LoadBytes(view_, "ABCDEFGHIJKLMNOPQRST");
     GetParam().keys(view_);
     EXPECT_EQ(view_.Buffer().Bytes(), GetParam().bytesAfter);
     EXPECT_EQ(MarkedOffsets(view_.Buffer()), GetParam().marksAfter);
@@ -246,7 +221,7 @@ TEST_F(HexViewTest, TabSwitchesBetweenTheFieldsAndKeepsTheFocus) {
 }
 
 TEST_F(HexViewTest, PageDownAndCtrlEndKeepTheCursorInSight) {
-    Load(view_, Pattern(64 * 1024));
+    LoadBytes(view_, Pattern(64 * 1024));
     QTest::keyClick(&view_, Qt::Key_PageDown);
     const qsizetype pageRow = view_.Buffer().Cursor() / HexView::kBytesPerRow;
     EXPECT_GT(pageRow, 0);
@@ -263,7 +238,7 @@ TEST_F(HexViewTest, PageDownAndCtrlEndKeepTheCursorInSight) {
 }
 
 TEST_F(HexViewTest, ClickPlacesTheCursorInTheFieldClicked) {
-    Load(view_, Pattern(100));
+    LoadBytes(view_, Pattern(100));
     QTest::mousePress(view_.viewport(), Qt::LeftButton, {}, view_.ByteRect(HexView::Field::Characters, 37).center());
     EXPECT_EQ(view_.Buffer().Cursor(), 37);
     EXPECT_EQ(view_.ActiveField(), HexView::Field::Characters);
@@ -274,7 +249,7 @@ TEST_F(HexViewTest, ClickPlacesTheCursorInTheFieldClicked) {
 }
 
 TEST_F(HexViewTest, ChangedBytesArePaintedOnLightYellow) {
-    Load(view_, QByteArray(32, ' '));
+    LoadBytes(view_, QByteArray(32, ' '));
     QTest::keyClick(&view_, Qt::Key_Tab);
     QTest::keyClick(&view_, Qt::Key_Space);
     ASSERT_TRUE(view_.Buffer().IsChanged(0));
@@ -296,7 +271,7 @@ struct FocusCase {
 class HexViewFocusPaintTest : public HexViewTest, public ::testing::WithParamInterface<FocusCase> {};
 
 TEST_P(HexViewFocusPaintTest, CursorFrameAndFocusFrameFollowTheFocus) {
-    Load(view_, QByteArray(64, ' '));
+    LoadBytes(view_, QByteArray(64, ' '));
     QTest::keyClick(&view_, Qt::Key_Down);
     if (!GetParam().focused) {
         other_.setFocus();
@@ -343,7 +318,7 @@ TEST_F(HexViewTest, FailedLoadShowsTheHourGlassThenRestoresTheCursor) {
 }
 
 TEST_F(HexViewTest, FailedFileLoadLeavesNoCursorOfItsOwn) {
-    Load(view_, Pattern(40));
+    LoadBytes(view_, Pattern(40));
     EXPECT_THROW(view_.LoadBufferFromFile("/nonexistent/folder/a.bin"), BufferError);
     EXPECT_FALSE(view_.testAttribute(Qt::WA_SetCursor));
     EXPECT_EQ(view_.Buffer().Size(), 40);
