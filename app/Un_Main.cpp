@@ -114,7 +114,7 @@ QAction *TfrmMain::AddRadioItem(QMenu *menu, QActionGroup *group, const char *na
 
 // A handler ends in an error box when the buffer operations raise an error;
 // nothing is let through to the event loop.
-void TfrmMain::OnTriggered(QAction *item, void (TfrmMain::*handler)()) {
+void TfrmMain::BindHandler(QAction *item, void (TfrmMain::*handler)()) {
     connect(item, &QAction::triggered, this, [this, handler] {
         try {
             (this->*handler)();
@@ -131,13 +131,13 @@ void TfrmMain::BuildMenu() {
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
 
     QMenu *file = MainMenu1->addMenu(QStringLiteral("文件"));
-    OnTriggered(AddItem(file, "N2", QStringLiteral("装载文件")), &TfrmMain::btnLoadFileClick);
-    OnTriggered(AddItem(file, "N3", QStringLiteral("保存文件")), &TfrmMain::btnSaveFileClick);
+    BindHandler(AddItem(file, "N2", QStringLiteral("装载文件")), &TfrmMain::btnLoadFileClick);
+    BindHandler(AddItem(file, "N3", QStringLiteral("保存文件")), &TfrmMain::btnSaveFileClick);
 
     QMenu *chip = MainMenu1->addMenu(QStringLiteral("芯片编程"));
     miConnect = AddItem(chip, "miConnect", QStringLiteral("连结设备"));
     miConnect->setProperty("Tag", kNotConnected);
-    OnTriggered(miConnect, &TfrmMain::btnConnectClick);
+    BindHandler(miConnect, &TfrmMain::btnConnectClick);
     AddItem(chip, "N8", QStringLiteral("容量和速度配置"));
 
     // Picking the checked item of a group unchecks it and leaves none checked.
@@ -159,11 +159,11 @@ void TfrmMain::BuildMenu() {
 
     chip->addSeparator()->setObjectName(QStringLiteral("N9"));
     miGetID = AddItem(chip, "miGetID", QStringLiteral("检测芯片"));
-    OnTriggered(miGetID, &TfrmMain::btnGetIDClick);
+    BindHandler(miGetID, &TfrmMain::btnGetIDClick);
     miEraseIC = AddItem(chip, "miEraseIC", QStringLiteral("擦除芯片"));
     miICBlank = AddItem(chip, "miICBlank", QStringLiteral("芯片查空"));
     miReadData = AddItem(chip, "miReadData", QStringLiteral("读数据"));
-    OnTriggered(miReadData, &TfrmMain::btnReadDataClick);
+    BindHandler(miReadData, &TfrmMain::btnReadDataClick);
     miWriteData = AddItem(chip, "miWriteData", QStringLiteral("写数据"));
     miTestData = AddItem(chip, "miTestData", QStringLiteral("校验数据"));
     miAutoProgram = AddItem(chip, "miAutoProgram", QStringLiteral("自动编程"));

@@ -39,7 +39,7 @@ private:
     void BuildFileDialogs();
     QAction *AddItem(QMenu *menu, const char *name, const QString &caption);
     QAction *AddRadioItem(QMenu *menu, QActionGroup *group, const char *name, const QString &caption);
-    void OnTriggered(QAction *item, void (TfrmMain::*handler)());
+    void BindHandler(QAction *item, void (TfrmMain::*handler)());
 
     void FormCreate();
     void FormCloseQuery();
