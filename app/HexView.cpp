@@ -2,8 +2,10 @@
 
 #include <algorithm>
 
+#include <QClipboard>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -39,6 +41,10 @@ QFont ViewFont() {
 
 QString HexOf(char byte) {
     return QStringLiteral("%1").arg(static_cast<uchar>(byte), 2, 16, QLatin1Char('0')).toUpper();
+}
+
+QChar HexDigitOf(int nibble) {
+    return QLatin1Char("0123456789ABCDEF"[nibble]);
 }
 
 QChar CharacterOf(char byte) {
@@ -140,6 +146,22 @@ HexView::Field HexView::ActiveField() const {
     return activeField_;
 }
 
+bool HexView::ByteRange::Contains(qsizetype offset) const {
+    return offset >= first && offset < first + count;
+}
+
+std::optional<HexView::ByteRange> HexView::Selection() const {
+    if (!selectionAnchor_) {
+        return std::nullopt;
+    }
+    const qsizetype first = std::min(*selectionAnchor_, buffer_.Cursor());
+    const qsizetype last = std::min(std::max(*selectionAnchor_, buffer_.Cursor()), buffer_.Size() - 1);
+    if (first > last) {
+        return std::nullopt;
+    }
+    return ByteRange{first, last - first + 1};
+}
+
 qsizetype HexView::RowCount() const {
     const qsizetype places = buffer_.Size() + (insertMode_ ? 1 : 0);
     return std::max<qsizetype>(1, (places + kBytesPerRow - 1) / kBytesPerRow);
@@ -236,11 +258,28 @@ std::optional<HexView::FieldColumn> HexView::FieldColumnAt(int x) const {
     return std::nullopt;
 }
 
-void HexView::ContentChanged() {
+std::optional<HexView::ByteHit> HexView::ByteAt(QPoint point) const {
+    const int dataTop = kMargin + RowHeight();
+    const std::optional<FieldColumn> hit = FieldColumnAt(point.x() - kMargin + horizontalScrollBar()->value());
+    if (point.y() < dataTop || !hit) {
+        return std::nullopt;
+    }
+    const qsizetype row = FirstVisibleRow() + (point.y() - dataTop) / RowHeight();
+    return ByteHit{hit->field, row * kBytesPerRow + hit->column};
+}
+
+void HexView::LayoutChanged() {
     UpdateScrollBars();
     buffer_.SetCursor(std::min(buffer_.Cursor(), LastCursorPosition()));
     EnsureCursorVisible();
     viewport()->update();
+}
+
+// New bytes under a selection would leave it covering what the operator
+// never chose, so every edit and load ends it.
+void HexView::ContentChanged() {
+    selectionAnchor_.reset();
+    LayoutChanged();
 }
 
 // The vertical bar counts rows, so 16 MiB stay within its int range.
@@ -261,11 +300,59 @@ void HexView::EnsureCursorVisible() {
     }
 }
 
-void HexView::MoveCursorTo(qsizetype offset) {
+void HexView::PlaceCursor(qsizetype offset) {
     buffer_.SetCursor(std::clamp<qsizetype>(offset, 0, LastCursorPosition()));
     lowNibbleNext_ = false;
     EnsureCursorVisible();
     viewport()->update();
+}
+
+void HexView::MoveCursorTo(qsizetype offset) {
+    selectionAnchor_.reset();
+    PlaceCursor(offset);
+}
+
+void HexView::ExtendSelectionTo(qsizetype offset) {
+    if (!selectionAnchor_) {
+        selectionAnchor_ = buffer_.Cursor();
+    }
+    PlaceCursor(offset);
+}
+
+void HexView::SelectAll() {
+    if (buffer_.Size() == 0) {
+        return;
+    }
+    selectionAnchor_ = 0;
+    PlaceCursor(buffer_.Size() - 1);
+}
+
+// One reserved string and no temporaries per byte: a selection may be the
+// whole 16 MiB image.
+void HexView::CopySelection() const {
+    const ByteRange range = Selection().value_or(ByteRange{buffer_.Cursor(), 1});
+    if (range.first >= buffer_.Size()) {
+        return;
+    }
+    const QByteArray &bytes = buffer_.Bytes();
+    QString text;
+    if (activeField_ == Field::Hex) {
+        text.reserve(3 * range.count - 1);
+        for (qsizetype offset = range.first; offset < range.first + range.count; ++offset) {
+            if (offset > range.first) {
+                text += QLatin1Char(' ');
+            }
+            const auto value = static_cast<uchar>(bytes[offset]);
+            text += HexDigitOf(value >> 4);
+            text += HexDigitOf(value & 0x0F);
+        }
+    } else {
+        text.reserve(range.count);
+        for (qsizetype offset = range.first; offset < range.first + range.count; ++offset) {
+            text += CharacterOf(bytes[offset]);
+        }
+    }
+    QGuiApplication::clipboard()->setText(text);
 }
 
 void HexView::resizeEvent(QResizeEvent *event) {
@@ -296,8 +383,20 @@ void HexView::keyPressEvent(QKeyEvent *event) {
         UndoEdit();
         return;
     }
+    if (event->matches(QKeySequence::Copy)) {
+        CopySelection();
+        return;
+    }
+    if (event->matches(QKeySequence::SelectAll)) {
+        SelectAll();
+        return;
+    }
     if (const std::optional<qsizetype> target = NavigationTarget(*event)) {
-        MoveCursorTo(*target);
+        if ((event->modifiers() & Qt::ShiftModifier) != 0) {
+            ExtendSelectionTo(*target);
+        } else {
+            MoveCursorTo(*target);
+        }
         return;
     }
     switch (event->key()) {
@@ -353,7 +452,8 @@ std::optional<qsizetype> HexView::NavigationTarget(const QKeyEvent &event) const
 void HexView::ToggleInsertMode() {
     insertMode_ = !insertMode_;
     lowNibbleNext_ = false;
-    ContentChanged();
+    // A selection made in overwrite mode stays for deleting it in insert mode.
+    LayoutChanged();
 }
 
 void HexView::SwitchField() {
@@ -362,8 +462,22 @@ void HexView::SwitchField() {
     viewport()->update();
 }
 
+void HexView::DeleteSelection(const ByteRange &selection) {
+    buffer_.DeleteBytes(selection.first, selection.count);
+    buffer_.SetCursor(selection.first);
+    lowNibbleNext_ = false;
+    ContentChanged();
+}
+
 void HexView::DeleteAtCursor() {
-    if (!insertMode_ || buffer_.Cursor() >= buffer_.Size()) {
+    if (!insertMode_) {
+        return;
+    }
+    if (const std::optional<ByteRange> selection = Selection()) {
+        DeleteSelection(*selection);
+        return;
+    }
+    if (buffer_.Cursor() >= buffer_.Size()) {
         return;
     }
     buffer_.DeleteBytes(buffer_.Cursor(), 1);
@@ -372,8 +486,15 @@ void HexView::DeleteAtCursor() {
 }
 
 void HexView::DeleteBeforeCursor() {
+    if (!insertMode_) {
+        return;
+    }
+    if (const std::optional<ByteRange> selection = Selection()) {
+        DeleteSelection(*selection);
+        return;
+    }
     const qsizetype cursor = buffer_.Cursor();
-    if (!insertMode_ || cursor == 0) {
+    if (cursor == 0) {
         return;
     }
     buffer_.DeleteBytes(cursor - 1, 1);
@@ -445,15 +566,25 @@ void HexView::UndoEdit() {
 }
 
 void HexView::mousePressEvent(QMouseEvent *event) {
-    const QPoint point = event->position().toPoint();
-    const int dataTop = kMargin + RowHeight();
-    const std::optional<FieldColumn> hit = FieldColumnAt(point.x() - kMargin + horizontalScrollBar()->value());
-    if (point.y() < dataTop || !hit) {
+    const std::optional<ByteHit> hit = ByteAt(event->position().toPoint());
+    if (!hit) {
         return;
     }
     activeField_ = hit->field;
-    const qsizetype row = FirstVisibleRow() + (point.y() - dataTop) / RowHeight();
-    MoveCursorTo(row * kBytesPerRow + hit->column);
+    MoveCursorTo(hit->offset);
+}
+
+// Only the field the drag started in counts: its columns do not line up with
+// the other field's.
+void HexView::mouseMoveEvent(QMouseEvent *event) {
+    if ((event->buttons() & Qt::LeftButton) == 0) {
+        return;
+    }
+    const std::optional<ByteHit> hit = ByteAt(event->position().toPoint());
+    if (!hit || hit->field != activeField_ || (!selectionAnchor_ && hit->offset == buffer_.Cursor())) {
+        return;
+    }
+    ExtendSelectionTo(hit->offset);
 }
 
 void HexView::paintEvent(QPaintEvent *) {
@@ -464,8 +595,9 @@ void HexView::paintEvent(QPaintEvent *) {
                      palette().color(QPalette::Button));
     PaintRuler(painter);
     const qsizetype lastRow = std::min(RowCount(), FirstVisibleRow() + VisibleRows() + 1);
+    const std::optional<ByteRange> selection = Selection();
     for (qsizetype row = FirstVisibleRow(); row < lastRow; ++row) {
-        PaintRow(painter, row);
+        PaintRow(painter, row, selection);
     }
     PaintEditCursor(painter);
     if (hasFocus()) {
@@ -487,7 +619,7 @@ void HexView::PaintRuler(QPainter &painter) const {
     }
 }
 
-void HexView::PaintRow(QPainter &painter, qsizetype row) const {
+void HexView::PaintRow(QPainter &painter, qsizetype row, const std::optional<ByteRange> &selection) const {
     const int top = kMargin + RowHeight() * static_cast<int>(1 + row - FirstVisibleRow());
     const QRect offsetRect(kMargin - horizontalScrollBar()->value(), top, OffsetColumnWidth(), RowHeight());
     if (row == buffer_.Cursor() / kBytesPerRow) {
@@ -499,23 +631,26 @@ void HexView::PaintRow(QPainter &painter, qsizetype row) const {
     painter.drawText(offsetRect, Qt::AlignCenter, OffsetText(row));
     const qsizetype end = std::min((row + 1) * kBytesPerRow, buffer_.Size());
     for (qsizetype offset = row * kBytesPerRow; offset < end; ++offset) {
-        PaintByte(painter, offset);
+        PaintByte(painter, offset, selection && selection->Contains(offset));
     }
 }
 
-void HexView::PaintByte(QPainter &painter, qsizetype offset) const {
+void HexView::PaintByte(QPainter &painter, qsizetype offset, bool selected) const {
     const char byte = buffer_.Bytes()[offset];
     const QRect hexRect = ByteRect(Field::Hex, offset);
     const QRect characterRect = ByteRect(Field::Characters, offset);
-    const bool changed = buffer_.IsChanged(offset);
-    if (changed) {
-        painter.fillRect(hexRect, kChangedBackground);
-        painter.fillRect(characterRect, kChangedBackground);
-    }
     const bool evenColumn = (offset % kBytesPerRow) / 2 % 2 == 0;
-    painter.setPen(changed ? kMaroon : evenColumn ? kBlue : kNavy);
+    QColor hexPen = evenColumn ? kBlue : kNavy;
+    QColor characterPen = palette().color(QPalette::Text);
+    if (selected || buffer_.IsChanged(offset)) {
+        const QColor background = selected ? palette().color(QPalette::Highlight) : kChangedBackground;
+        painter.fillRect(hexRect, background);
+        painter.fillRect(characterRect, background);
+        hexPen = characterPen = selected ? palette().color(QPalette::HighlightedText) : kMaroon;
+    }
+    painter.setPen(hexPen);
     painter.drawText(hexRect, Qt::AlignLeft | Qt::AlignVCenter, HexOf(byte));
-    painter.setPen(changed ? kMaroon : palette().color(QPalette::Text));
+    painter.setPen(characterPen);
     painter.drawText(characterRect, Qt::AlignLeft | Qt::AlignVCenter, QString(CharacterOf(byte)));
 }
 

@@ -1,11 +1,13 @@
 // The hex view of the data buffer: an offset column, a hex field and a
 // character field of 16 bytes per row below a ruler. It paints only the rows
-// in sight and edits the buffer through DataBuffer's edit operations.
+// in sight, edits the buffer through DataBuffer's edit operations and keeps
+// the operator's selection, which is the view's and not the buffer's.
 #pragma once
 
 #include <optional>
 
 #include <QAbstractScrollArea>
+#include <QPoint>
 #include <QRect>
 #include <QString>
 
@@ -28,6 +30,15 @@ public:
         QString characters;
     };
 
+    // Bytes first .. first + count - 1 of the buffer.
+    struct ByteRange {
+        qsizetype first;
+        qsizetype count;
+
+        bool Contains(qsizetype offset) const;
+        bool operator==(const ByteRange &) const = default;
+    };
+
     static constexpr qsizetype kBytesPerRow = 16;
 
     explicit HexView(QWidget *parent = nullptr);
@@ -44,6 +55,9 @@ public:
 
     bool InsertMode() const;
     Field ActiveField() const;
+    // The bytes from the selection's anchor to the cursor, both included and
+    // cut off at the buffer's end; none when nothing is selected.
+    std::optional<ByteRange> Selection() const;
 
     // Rows cover the buffer, plus the place after its last byte in insert
     // mode; there is always at least one.
@@ -58,6 +72,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
     void focusInEvent(QFocusEvent *event) override;
@@ -73,6 +88,11 @@ private:
         int column;
     };
 
+    struct ByteHit {
+        Field field;
+        qsizetype offset;
+    };
+
     int CharWidth() const;
     int RowHeight() const;
     int OffsetDigits() const;
@@ -84,15 +104,22 @@ private:
     int VisibleRows() const;
     qsizetype LastCursorPosition() const;
     std::optional<FieldColumn> FieldColumnAt(int x) const;
+    std::optional<ByteHit> ByteAt(QPoint point) const;
 
+    void LayoutChanged();
     void ContentChanged();
     void UpdateScrollBars();
     void EnsureCursorVisible();
+    void PlaceCursor(qsizetype offset);
     void MoveCursorTo(qsizetype offset);
+    void ExtendSelectionTo(qsizetype offset);
+    void SelectAll();
+    void CopySelection() const;
 
     std::optional<qsizetype> NavigationTarget(const QKeyEvent &event) const;
     void ToggleInsertMode();
     void SwitchField();
+    void DeleteSelection(const ByteRange &selection);
     void DeleteAtCursor();
     void DeleteBeforeCursor();
     bool TypeText(const QString &text);
@@ -101,8 +128,8 @@ private:
     void UndoEdit();
 
     void PaintRuler(QPainter &painter) const;
-    void PaintRow(QPainter &painter, qsizetype row) const;
-    void PaintByte(QPainter &painter, qsizetype offset) const;
+    void PaintRow(QPainter &painter, qsizetype row, const std::optional<ByteRange> &selection) const;
+    void PaintByte(QPainter &painter, qsizetype offset, bool selected) const;
     void PaintEditCursor(QPainter &painter) const;
     void PaintFocusFrame(QPainter &painter) const;
 
@@ -110,4 +137,6 @@ private:
     bool insertMode_ = false;
     Field activeField_ = Field::Hex;
     bool lowNibbleNext_ = false;
+    // Where the selection started; the cursor is its other end.
+    std::optional<qsizetype> selectionAnchor_;
 };

@@ -3,11 +3,14 @@
 #include "HexView.h"
 
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include <QBuffer>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -17,6 +20,10 @@
 #include "BufferTesting.h"
 #include "CaseName.h"
 #include "QtPrinters.h"
+
+void PrintTo(const HexView::ByteRange &range, std::ostream *out) {
+    *out << range.count << " bytes from " << range.first;
+}
 
 namespace {
 
@@ -104,16 +111,24 @@ struct KeysCase {
     QByteArray bytesAfter;
     std::vector<qsizetype> marksAfter;
     qsizetype cursorAfter;
+    std::optional<HexView::ByteRange> selectionAfter = std::nullopt;
 };
 
 class HexViewKeysTest : public HexViewTest, public ::testing::WithParamInterface<KeysCase> {};
 
-TEST_P(HexViewKeysTest, EditTheBufferAndMoveTheCursor) {
+TEST_P(HexViewKeysTest, EditTheBufferMoveTheCursorAndSelect) {
     LoadBytes(view_, "ABCDEFGHIJKLMNOPQRST");
     GetParam().keys(view_);
     EXPECT_EQ(view_.Buffer().Bytes(), GetParam().bytesAfter);
     EXPECT_EQ(MarkedOffsets(view_.Buffer()), GetParam().marksAfter);
     EXPECT_EQ(view_.Buffer().Cursor(), GetParam().cursorAfter);
+    EXPECT_EQ(view_.Selection(), GetParam().selectionAfter);
+}
+
+void ShiftClicks(QWidget &w, Qt::Key key, int times) {
+    for (int i = 0; i < times; ++i) {
+        QTest::keyClick(&w, key, Qt::ShiftModifier);
+    }
 }
 
 const QByteArray kStart = "ABCDEFGHIJKLMNOPQRST";
@@ -208,8 +223,152 @@ INSTANTIATE_TEST_SUITE_P(
                      QTest::keyClick(&w, Qt::Key_End, Qt::ControlModifier);
                      QTest::keyClick(&w, Qt::Key_Insert);
                  },
-                 kStart, {}, 19}),
+                 kStart, {}, 19},
+        KeysCase{"ShiftRightSelectsFromTheAnchorToTheCursor", [](QWidget &w) { ShiftClicks(w, Qt::Key_Right, 2); },
+                 kStart, {}, 2, HexView::ByteRange{0, 3}},
+        KeysCase{"ShiftLeftSelectsBackwards",
+                 [](QWidget &w) {
+                     QTest::keyClick(&w, Qt::Key_End, Qt::ControlModifier);
+                     ShiftClicks(w, Qt::Key_Left, 2);
+                 },
+                 kStart, {}, 17, HexView::ByteRange{17, 3}},
+        KeysCase{"ShiftDownAndShiftEndOfRow",
+                 [](QWidget &w) {
+                     QTest::keyClick(&w, Qt::Key_Right);
+                     ShiftClicks(w, Qt::Key_Down, 1);
+                     ShiftClicks(w, Qt::Key_End, 1);
+                 },
+                 kStart, {}, 19, HexView::ByteRange{1, 19}},
+        KeysCase{"ShiftEndSelectsTheRestOfTheRow",
+                 [](QWidget &w) {
+                     QTest::keyClick(&w, Qt::Key_Right);
+                     ShiftClicks(w, Qt::Key_End, 1);
+                 },
+                 kStart, {}, 15, HexView::ByteRange{1, 15}},
+        KeysCase{"ShiftPageDownSelectsToTheLastByte", [](QWidget &w) { ShiftClicks(w, Qt::Key_PageDown, 1); },
+                 kStart, {}, 19, HexView::ByteRange{0, 20}},
+        KeysCase{"CtrlShiftHomeSelectsToTheStart",
+                 [](QWidget &w) {
+                     QTest::keyClick(&w, Qt::Key_Right);
+                     QTest::keyClick(&w, Qt::Key_Home, Qt::ControlModifier | Qt::ShiftModifier);
+                 },
+                 kStart, {}, 0, HexView::ByteRange{0, 2}},
+        KeysCase{"CtrlShiftEndInInsertModeSelectsNothingPastTheLastByte",
+                 [](QWidget &w) {
+                     QTest::keyClick(&w, Qt::Key_Insert);
+                     QTest::keyClick(&w, Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier);
+                 },
+                 kStart, {}, 20, HexView::ByteRange{0, 20}},
+        KeysCase{"CtrlASelectsAll", [](QWidget &w) { QTest::keyClick(&w, Qt::Key_A, Qt::ControlModifier); }, kStart,
+                 {}, 19, HexView::ByteRange{0, 20}},
+        KeysCase{"PlainMoveClearsTheSelection",
+                 [](QWidget &w) {
+                     ShiftClicks(w, Qt::Key_Right, 2);
+                     QTest::keyClick(&w, Qt::Key_Left);
+                 },
+                 kStart, {}, 1},
+        KeysCase{"TypingClearsTheSelection",
+                 [](QWidget &w) {
+                     QTest::keyClick(&w, Qt::Key_A, Qt::ControlModifier);
+                     QTest::keyClicks(&w, "4");
+                 },
+                 kStart.left(19) + "D", {19}, 19},
+        KeysCase{"ModeAndFieldSwitchesKeepTheSelection",
+                 [](QWidget &w) {
+                     ShiftClicks(w, Qt::Key_Right, 1);
+                     QTest::keyClick(&w, Qt::Key_Insert);
+                     QTest::keyClick(&w, Qt::Key_Tab);
+                 },
+                 kStart, {}, 1, HexView::ByteRange{0, 2}},
+        KeysCase{"InsertModeDeleteRemovesTheSelection",
+                 [](QWidget &w) {
+                     QTest::keyClick(&w, Qt::Key_Insert);
+                     QTest::keyClick(&w, Qt::Key_Right);
+                     ShiftClicks(w, Qt::Key_Right, 2);
+                     QTest::keyClick(&w, Qt::Key_Delete);
+                 },
+                 "A" + kStart.mid(4), {}, 1},
+        KeysCase{"InsertModeBackspaceRemovesASelectionUpToTheEnd",
+                 [](QWidget &w) {
+                     QTest::keyClick(&w, Qt::Key_Insert);
+                     QTest::keyClick(&w, Qt::Key_End, Qt::ControlModifier);
+                     ShiftClicks(w, Qt::Key_Left, 3);
+                     QTest::keyClick(&w, Qt::Key_Backspace);
+                 },
+                 kStart.left(17), {}, 17},
+        KeysCase{"CtrlZRestoresADeletedSelectionInOneStep",
+                 [](QWidget &w) {
+                     QTest::keyClick(&w, Qt::Key_Insert);
+                     QTest::keyClick(&w, Qt::Key_A, Qt::ControlModifier);
+                     QTest::keyClick(&w, Qt::Key_Delete);
+                     QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+                 },
+                 kStart, {}, 0},
+        KeysCase{"OverwriteModeKeepsASelectionOnDelete",
+                 [](QWidget &w) {
+                     QTest::keyClick(&w, Qt::Key_A, Qt::ControlModifier);
+                     QTest::keyClick(&w, Qt::Key_Delete);
+                     QTest::keyClick(&w, Qt::Key_Backspace);
+                 },
+                 kStart, {}, 19, HexView::ByteRange{0, 20}}),
     CaseName());
+
+struct CopyCase {
+    std::string name;
+    std::function<void(QWidget &)> keys;
+    QString copied;
+};
+
+class HexViewCopyTest : public HexViewTest, public ::testing::WithParamInterface<CopyCase> {};
+
+TEST_P(HexViewCopyTest, CtrlCCopiesWhatTheActiveFieldShows) {
+    QGuiApplication::clipboard()->setText("untouched");
+    LoadBytes(view_, QByteArray::fromHex("4A00FF207E7F806162"));
+    GetParam().keys(view_);
+    QTest::keyClick(&view_, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), GetParam().copied);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Copy, HexViewCopyTest,
+    ::testing::Values(
+        CopyCase{"HexSelection", [](QWidget &w) { ShiftClicks(w, Qt::Key_Right, 2); }, "4A 00 FF"},
+        CopyCase{"BackwardHexSelection",
+                 [](QWidget &w) {
+                     QTest::keyClick(&w, Qt::Key_End, Qt::ControlModifier);
+                     ShiftClicks(w, Qt::Key_Left, 2);
+                 },
+                 "80 61 62"},
+        CopyCase{"CharacterSelectionShowsDotsForNonPrintableBytes",
+                 [](QWidget &w) {
+                     QTest::keyClick(&w, Qt::Key_Tab);
+                     QTest::keyClick(&w, Qt::Key_A, Qt::ControlModifier);
+                 },
+                 QString::fromLatin1("J.. ~\x7F.ab")},
+        CopyCase{"HexByteUnderTheCursor", [](QWidget &w) { QTest::keyClick(&w, Qt::Key_Right); }, "00"},
+        CopyCase{"CharacterUnderTheCursor",
+                 [](QWidget &w) {
+                     QTest::keyClick(&w, Qt::Key_Tab);
+                     QTest::keyClick(&w, Qt::Key_End);
+                     QTest::keyClick(&w, Qt::Key_Left);
+                     QTest::keyClick(&w, Qt::Key_Left);
+                 },
+                 "."},
+        CopyCase{"NothingAfterTheLastByteInInsertMode",
+                 [](QWidget &w) {
+                     QTest::keyClick(&w, Qt::Key_Insert);
+                     QTest::keyClick(&w, Qt::Key_End, Qt::ControlModifier);
+                 },
+                 "untouched"}),
+    CaseName());
+
+TEST_F(HexViewTest, CopyOfTheWholeSixteenMiBImageHasEveryByte) {
+    const QByteArray bytes = Pattern(16 * kMiB);
+    LoadBytes(view_, bytes);
+    QTest::keyClick(&view_, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(&view_, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QString::fromLatin1(bytes.toHex(' ').toUpper()));
+}
 
 TEST_F(HexViewTest, TabSwitchesBetweenTheFieldsAndKeepsTheFocus) {
     EXPECT_EQ(view_.ActiveField(), HexView::Field::Hex);
@@ -246,6 +405,54 @@ TEST_F(HexViewTest, ClickPlacesTheCursorInTheFieldClicked) {
     QTest::mousePress(view_.viewport(), Qt::LeftButton, {}, view_.ByteRect(HexView::Field::Hex, 66).center());
     EXPECT_EQ(view_.Buffer().Cursor(), 66);
     EXPECT_EQ(view_.ActiveField(), HexView::Field::Hex);
+}
+
+TEST_F(HexViewTest, DragWithTheLeftButtonSelectsInTheFieldPressed) {
+    LoadBytes(view_, Pattern(100));
+    QWidget &viewport = *view_.viewport();
+    QTest::mousePress(&viewport, Qt::LeftButton, {}, view_.ByteRect(HexView::Field::Hex, 40).center());
+    QTest::mouseMove(&viewport, view_.ByteRect(HexView::Field::Hex, 5).center());
+    EXPECT_EQ(view_.Selection(), HexView::ByteRange(5, 36));
+    EXPECT_EQ(view_.Buffer().Cursor(), 5);
+
+    QTest::mouseMove(&viewport, view_.ByteRect(HexView::Field::Characters, 90).center());
+    QTest::mouseRelease(&viewport, Qt::LeftButton, {}, view_.ByteRect(HexView::Field::Characters, 90).center());
+    EXPECT_EQ(view_.Selection(), HexView::ByteRange(5, 36));
+
+    QTest::mousePress(&viewport, Qt::LeftButton, {}, view_.ByteRect(HexView::Field::Characters, 70).center());
+    EXPECT_EQ(view_.Selection(), std::nullopt);
+    EXPECT_EQ(view_.Buffer().Cursor(), 70);
+}
+
+TEST_F(HexViewTest, LoadClearsTheSelection) {
+    LoadBytes(view_, Pattern(40));
+    QTest::keyClick(&view_, Qt::Key_A, Qt::ControlModifier);
+    ASSERT_TRUE(view_.Selection());
+    LoadBytes(view_, Pattern(40, 1));
+    EXPECT_EQ(view_.Selection(), std::nullopt);
+}
+
+TEST_F(HexViewTest, SelectionStaysWithinABufferShrunkUnderIt) {
+    LoadBytes(view_, Pattern(40));
+    QTest::keyClick(&view_, Qt::Key_A, Qt::ControlModifier);
+    view_.Buffer().DeleteBytes(10, 30);
+    EXPECT_EQ(view_.Selection(), HexView::ByteRange(0, 10));
+}
+
+TEST_F(HexViewTest, SelectedBytesArePaintedInTheHighlightColour) {
+    LoadBytes(view_, QByteArray(32, ' '));
+    QTest::keyClick(&view_, Qt::Key_Tab);
+    QTest::keyClick(&view_, Qt::Key_Space);
+    ShiftClicks(view_, Qt::Key_Right, 2);
+    ASSERT_EQ(view_.Selection(), HexView::ByteRange(1, 3));
+
+    const QImage image = view_.viewport()->grab().toImage();
+    const QColor highlight = view_.palette().color(QPalette::Highlight);
+    EXPECT_EQ(image.pixelColor(view_.ByteRect(HexView::Field::Characters, 1).center()), highlight);
+    EXPECT_EQ(image.pixelColor(view_.ByteRect(HexView::Field::Hex, 2).topLeft()), highlight);
+    EXPECT_EQ(image.pixelColor(view_.ByteRect(HexView::Field::Characters, 0).center()), QColor(0xFF, 0xFF, 0xA8));
+    EXPECT_EQ(image.pixelColor(view_.ByteRect(HexView::Field::Characters, 4).center()),
+              view_.palette().color(QPalette::Base));
 }
 
 TEST_F(HexViewTest, ChangedBytesArePaintedOnLightYellow) {
