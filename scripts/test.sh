@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer,
-# warnings as errors, cross-compiles the library for Windows, and runs every
-# test. Extra arguments go to ctest (e.g. -R Exports).
+# Cross-compiles the library for Windows, builds everything optimised (with
+# the benchmarks) and with AddressSanitizer and UndefinedBehaviorSanitizer,
+# warnings as errors each time, and runs every test. Extra arguments go to
+# ctest (e.g. -R Exports).
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 jobs="$(nproc)"
@@ -12,6 +13,10 @@ echo "== Windows build of the Vantu library (mingw-w64)"
 cmake -S "$top" -B "$top/build-mingw" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" \
   -DKESTRO_LIBRARY_ONLY=ON -DKESTRO_WERROR=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$top/build-mingw" -j"$jobs"
+
+echo "== Optimised build with the benchmarks (optimisers warn about what a debug build does not)"
+cmake -S "$top" -B "$top/build-release" -DKESTRO_WERROR=ON -DKESTRO_BENCHMARKS=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$top/build-release" -j"$jobs"
 
 echo "== Sanitized build"
 cmake -S "$top" -B "$top/build-test" -DKESTRO_SANITIZE=ON -DKESTRO_WERROR=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null

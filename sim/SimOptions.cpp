@@ -39,7 +39,12 @@ std::optional<std::uint64_t> ParseUnsigned(std::string_view text, int base) {
     return value;
 }
 
-std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+std::string Quoted(std::string_view text) {
+    std::string quoted;
+    quoted.reserve(text.size() + 2);
+    quoted.append(1, '\'').append(text).append(1, '\'');
+    return quoted;
+}
 
 struct FileCloser {
     void operator()(std::FILE *file) const { std::fclose(file); }
