@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "BufferTesting.h"
@@ -220,6 +221,35 @@ TEST_F(BufferFileTest, EditedSaveThroughASymbolicLinkKeepsTheOldContent) {
     EXPECT_EQ(ReadFile("a.bin"), edited);
     EXPECT_EQ(ReadFile("a.bin.bak"), old);
     EXPECT_FALSE(QFileInfo(Path("a.bin.bak")).isSymLink());
+}
+
+// A link to a file on another file system: the file can't be moved to the
+// backup name beside the link, so the save stops before anything is replaced.
+TEST_F(BufferFileTest, BackupThatCannotBeMadeStopsTheSave) {
+    QTemporaryDir elsewhere(QStringLiteral("/dev/shm/kestro-test-XXXXXX"));
+    struct stat here {};
+    struct stat there {};
+    if (!elsewhere.isValid() || stat(QFile::encodeName(Path(".")).constData(), &here) != 0 ||
+        stat(QFile::encodeName(elsewhere.path()).constData(), &there) != 0 || here.st_dev == there.st_dev) {
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    }
+    const QByteArray old = Pattern(300, 1);
+    const QString real = elsewhere.filePath(QStringLiteral("real.bin"));
+    {
+        QFile file(real);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(old);
+    }
+    ASSERT_TRUE(QFile::link(real, Path("a.bin")));
+    buffer_.LoadBufferFromFile(Path("a.bin"));
+    buffer_.OverwriteByte(5, 'e');
+
+    EXPECT_EQ(MessageOf([&] { buffer_.SaveBufferToFile(Path("a.bin"), true); }),
+              "Cannot create backup " + Path("a.bin.bak").toStdString() + ". (Invalid cross-device link)");
+    EXPECT_EQ(ReadFile("a.bin"), old);
+    EXPECT_EQ(Files(), QStringList({"a.bin"}));
+    EXPECT_EQ(QDir(elsewhere.path()).entryList(QDir::Files), QStringList({"real.bin"}));
+    EXPECT_TRUE(buffer_.Modified());
 }
 
 TEST_F(BufferFileTest, SaveOverTheCurrentFileAfterAChipReadMakesNoBackup) {
