@@ -462,27 +462,24 @@ void HexView::SwitchField() {
     viewport()->update();
 }
 
-void HexView::DeleteSelection(const ByteRange &selection) {
-    buffer_.DeleteBytes(selection.first, selection.count);
-    buffer_.SetCursor(selection.first);
+void HexView::DeleteRange(qsizetype first, qsizetype count) {
+    buffer_.DeleteBytes(first, count);
+    buffer_.SetCursor(first);
     lowNibbleNext_ = false;
     ContentChanged();
 }
 
+// Delete and Backspace remove the selection when there is one, else the byte
+// at or before the cursor; in overwrite mode they do nothing.
 void HexView::DeleteAtCursor() {
     if (!insertMode_) {
         return;
     }
     if (const std::optional<ByteRange> selection = Selection()) {
-        DeleteSelection(*selection);
-        return;
+        DeleteRange(selection->first, selection->count);
+    } else if (buffer_.Cursor() < buffer_.Size()) {
+        DeleteRange(buffer_.Cursor(), 1);
     }
-    if (buffer_.Cursor() >= buffer_.Size()) {
-        return;
-    }
-    buffer_.DeleteBytes(buffer_.Cursor(), 1);
-    lowNibbleNext_ = false;
-    ContentChanged();
 }
 
 void HexView::DeleteBeforeCursor() {
@@ -490,17 +487,10 @@ void HexView::DeleteBeforeCursor() {
         return;
     }
     if (const std::optional<ByteRange> selection = Selection()) {
-        DeleteSelection(*selection);
-        return;
+        DeleteRange(selection->first, selection->count);
+    } else if (buffer_.Cursor() > 0) {
+        DeleteRange(buffer_.Cursor() - 1, 1);
     }
-    const qsizetype cursor = buffer_.Cursor();
-    if (cursor == 0) {
-        return;
-    }
-    buffer_.DeleteBytes(cursor - 1, 1);
-    buffer_.SetCursor(cursor - 1);
-    lowNibbleNext_ = false;
-    ContentChanged();
 }
 
 bool HexView::TypeText(const QString &text) {

@@ -119,7 +119,7 @@ private:
     std::optional<qsizetype> NavigationTarget(const QKeyEvent &event) const;
     void ToggleInsertMode();
     void SwitchField();
-    void DeleteSelection(const ByteRange &selection);
+    void DeleteRange(qsizetype first, qsizetype count);
     void DeleteAtCursor();
     void DeleteBeforeCursor();
     bool TypeText(const QString &text);
