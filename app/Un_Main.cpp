@@ -4,7 +4,6 @@
 
 #include <QActionGroup>
 #include <QApplication>
-#include <QBuffer>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFrame>
@@ -25,7 +24,9 @@
 #include "HexView.h"
 #include "Lamp.h"
 #include "ModalRunner.h"
+#include "Un_IC.h"
 #include "Un_Tools.h"
+#include "Un_ZIFA.h"
 #include "Vantu.h"
 
 namespace {
@@ -34,7 +35,6 @@ namespace {
 constexpr int kNotConnected = 1;
 constexpr int kConnected = 2;
 
-const QString kBusyLine = QStringLiteral("系统工作中，请稍候...");
 const QString kSelectChipLine = QStringLiteral("请选择芯片型号...");
 
 }  // namespace
@@ -114,16 +114,22 @@ QAction *TfrmMain::AddRadioItem(QMenu *menu, QActionGroup *group, const char *na
 
 // A handler ends in an error box when the buffer operations raise an error;
 // nothing is let through to the event loop.
+void TfrmMain::RunHandler(void (TfrmMain::*handler)()) {
+    try {
+        (this->*handler)();
+    } catch (const BufferError &error) {
+        ShowError(error.Message());
+    } catch (const std::exception &error) {
+        ShowError(QString::fromLocal8Bit(error.what()));
+    }
+}
+
 void TfrmMain::BindHandler(QAction *item, void (TfrmMain::*handler)()) {
-    connect(item, &QAction::triggered, this, [this, handler] {
-        try {
-            (this->*handler)();
-        } catch (const BufferError &error) {
-            ShowError(error.Message());
-        } catch (const std::exception &error) {
-            ShowError(QString::fromLocal8Bit(error.what()));
-        }
-    });
+    connect(item, &QAction::triggered, this, [this, handler] { RunHandler(handler); });
+}
+
+void TfrmMain::BindHandler(QPushButton *button, void (TfrmMain::*handler)()) {
+    connect(button, &QPushButton::clicked, this, [this, handler] { RunHandler(handler); });
 }
 
 void TfrmMain::BuildMenu() {
@@ -138,16 +144,17 @@ void TfrmMain::BuildMenu() {
     miConnect = AddItem(chip, "miConnect", QStringLiteral("连结设备"));
     miConnect->setProperty("Tag", kNotConnected);
     BindHandler(miConnect, &TfrmMain::btnConnectClick);
-    AddItem(chip, "N8", QStringLiteral("容量和速度配置"));
+    BindHandler(AddItem(chip, "N8", QStringLiteral("容量和速度配置")), &TfrmMain::N8Click);
 
     // Picking the checked item of a group unchecks it and leaves none checked.
     QMenu *N20 = chip->addMenu(QStringLiteral("配置引脚"));
     N20->setObjectName(QStringLiteral("N20"));
     auto *pinModes = new QActionGroup(this);
     pinModes->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-    AddRadioItem(N20, pinModes, "MX25L1", QStringLiteral("MX25L"));
-    AddRadioItem(N20, pinModes, "N24CX1", QStringLiteral("24CX_SMBUS"));
-    AddRadioItem(N20, pinModes, "N10", QStringLiteral("24CX_IO模拟_ZIF座最上面8脚放集成块"));
+    BindHandler(AddRadioItem(N20, pinModes, "MX25L1", QStringLiteral("MX25L")), &TfrmMain::btnPinMX25LClick);
+    BindHandler(AddRadioItem(N20, pinModes, "N24CX1", QStringLiteral("24CX_SMBUS")), &TfrmMain::btnPin24CXClick);
+    BindHandler(AddRadioItem(N20, pinModes, "N10", QStringLiteral("24CX_IO模拟_ZIF座最上面8脚放集成块")),
+                &TfrmMain::N10Click);
 
     QMenu *N21 = chip->addMenu(QStringLiteral("写模式"));
     N21->setObjectName(QStringLiteral("N21"));
@@ -161,25 +168,30 @@ void TfrmMain::BuildMenu() {
     miGetID = AddItem(chip, "miGetID", QStringLiteral("检测芯片"));
     BindHandler(miGetID, &TfrmMain::btnGetIDClick);
     miEraseIC = AddItem(chip, "miEraseIC", QStringLiteral("擦除芯片"));
+    BindHandler(miEraseIC, &TfrmMain::btnEraseICClick);
     miICBlank = AddItem(chip, "miICBlank", QStringLiteral("芯片查空"));
+    BindHandler(miICBlank, &TfrmMain::btnICBlankClick);
     miReadData = AddItem(chip, "miReadData", QStringLiteral("读数据"));
     BindHandler(miReadData, &TfrmMain::btnReadDataClick);
     miWriteData = AddItem(chip, "miWriteData", QStringLiteral("写数据"));
+    BindHandler(miWriteData, &TfrmMain::btnWriteDataClick);
     miTestData = AddItem(chip, "miTestData", QStringLiteral("校验数据"));
+    BindHandler(miTestData, &TfrmMain::btnTestDataClick);
     miAutoProgram = AddItem(chip, "miAutoProgram", QStringLiteral("自动编程"));
+    BindHandler(miAutoProgram, &TfrmMain::btnAutoProgramClick);
 
     QMenu *tools = MainMenu1->addMenu(QStringLiteral("系统工具"));
-    AddItem(tools, "BOOTLOAD21", QStringLiteral("进入BOOTLOAD2_GOOD"));
-    AddItem(tools, "BOOTLOAD1", QStringLiteral("进入BOOTLOAD1"));
-    AddItem(tools, "N7", QStringLiteral("设备自检"));
-    AddItem(tools, "N17", QStringLiteral("芯片维护"));
+    BindHandler(AddItem(tools, "BOOTLOAD21", QStringLiteral("进入BOOTLOAD2_GOOD")), &TfrmMain::BOOTLOAD21Click);
+    BindHandler(AddItem(tools, "BOOTLOAD1", QStringLiteral("进入BOOTLOAD1")), &TfrmMain::btnEnterBootloadClick);
+    BindHandler(AddItem(tools, "N7", QStringLiteral("设备自检")), &TfrmMain::btnDevTestClick);
+    BindHandler(AddItem(tools, "N17", QStringLiteral("芯片维护")), &TfrmMain::btnAddICClick);
     tools->addSeparator()->setObjectName(QStringLiteral("N11"));
-    AddItem(tools, "N12", QStringLiteral("调试测试1"));
-    AddItem(tools, "miDebugTest2", QStringLiteral("调试测试2"));
+    BindHandler(AddItem(tools, "N12", QStringLiteral("调试测试1")), &TfrmMain::btnFunTestClick);
+    BindHandler(AddItem(tools, "miDebugTest2", QStringLiteral("调试测试2")), &TfrmMain::miDebugTest2Click);
 
     QMenu *help = MainMenu1->addMenu(QStringLiteral("帮助"));
     AddItem(help, "N18", QStringLiteral("使用说明"));
-    AddItem(help, "N19", QStringLiteral("关于"));
+    BindHandler(AddItem(help, "N19", QStringLiteral("关于")), &TfrmMain::N19Click);
 }
 
 void TfrmMain::BuildClientArea() {
@@ -223,21 +235,23 @@ void TfrmMain::BuildClientArea() {
     struct Hidden {
         const char *name;
         QString caption;
+        void (TfrmMain::*handler)();
     };
     const Hidden hidden[] = {
-        {"Button8", QStringLiteral("测试$64")},
-        {"btnEnterApplication", QStringLiteral("EnterApplication")},
-        {"Button10", QStringLiteral("引脚测试$88")},
-        {"Button11", QStringLiteral("检测芯片SPI_CHIP_ID_OLD")},
-        {"Button12", QStringLiteral("锁存信号$66")},
-        {"Button14", QStringLiteral("检测芯片SPI_CHIP_ID_90")},
-        {"Button15", QStringLiteral("检测芯片SPI_CHIP_ID_9F")},
-        {"Button20", QStringLiteral("测试SPICLK引脚$FD")},
+        {"Button8", QStringLiteral("测试$64"), &TfrmMain::Button8Click},
+        {"btnEnterApplication", QStringLiteral("EnterApplication"), &TfrmMain::btnEnterApplicationClick},
+        {"Button10", QStringLiteral("引脚测试$88"), &TfrmMain::Button10Click},
+        {"Button11", QStringLiteral("检测芯片SPI_CHIP_ID_OLD"), &TfrmMain::Button11Click},
+        {"Button12", QStringLiteral("锁存信号$66"), &TfrmMain::Button12Click},
+        {"Button14", QStringLiteral("检测芯片SPI_CHIP_ID_90"), &TfrmMain::Button14Click},
+        {"Button15", QStringLiteral("检测芯片SPI_CHIP_ID_9F"), &TfrmMain::Button15Click},
+        {"Button20", QStringLiteral("测试SPICLK引脚$FD"), &TfrmMain::Button20Click},
     };
     for (const Hidden &entry : hidden) {
         auto *button = new QPushButton(entry.caption, client);
         button->setObjectName(QLatin1String(entry.name));
         button->hide();
+        BindHandler(button, entry.handler);
     }
     client->findChild<QPushButton *>(QStringLiteral("btnEnterApplication"))->setEnabled(false);
     client->findChild<QPushButton *>(QStringLiteral("Button12"))->setToolTip(QStringLiteral("NSSMD0 = 0"));
@@ -359,9 +373,16 @@ void TfrmMain::EndOperation() {
     unsetCursor();
 }
 
+bool TfrmMain::RefuseWhenBusy() {
+    if (state_.Busy == 0) {
+        return false;
+    }
+    AppendLog(QStringLiteral("系统工作中，请稍候..."));
+    return true;
+}
+
 void TfrmMain::RunStandardOperation(const QString &banner, const std::function<void()> &work) {
-    if (state_.Busy != 0) {
-        AppendLog(kBusyLine);
+    if (RefuseWhenBusy()) {
         return;
     }
     if (state_.ChipSelected == 0) {
@@ -379,33 +400,6 @@ void TfrmMain::RunStandardOperation(const QString &banner, const std::function<v
     EndOperation();
 }
 
-void TfrmMain::btnGetIDClick() {
-    if (state_.Busy != 0) {
-        AppendLog(kBusyLine);
-        return;
-    }
-    state_.Busy = 1;
-    setCursor(Qt::WaitCursor);
-    AppendLog(QStringLiteral("------------------- 检测芯片 -------------------"));
-    state_.LastChipId = IdentifyChip(*this, state_);
-    state_.Busy = 0;
-    if (state_.LastChipId > 0 && state_.LastChipId < 0xFFFF) {
-        EnableOperationItems();
-    } else {
-        DisableOperationItems();
-    }
-    unsetCursor();
-}
-
-void TfrmMain::btnReadDataClick() {
-    RunStandardOperation(QStringLiteral("------------------- 读取模式 -------------------"), [this] {
-        QBuffer stream;
-        stream.open(QIODevice::ReadWrite);
-        ReadChip(*this, state_, stream);
-        MPHexEditorEx1->LoadBufferFromStream(stream);
-    });
-}
-
 void TfrmMain::btnLoadFileClick() {
     if (modals_.Run(*odOpen) != QDialog::Accepted || odOpen->selectedFiles().isEmpty()) {
         return;
@@ -418,6 +412,16 @@ void TfrmMain::btnSaveFileClick() {
         return;
     }
     MPHexEditorEx1->SaveBufferToFile(sdSave->selectedFiles().constFirst(), true);
+}
+
+void TfrmMain::btnDevTestClick() {
+    TfrmDevA window(this);
+    modals_.Run(window);
+}
+
+void TfrmMain::btnAddICClick() {
+    TfrmIC window;
+    modals_.Run(window);
 }
 
 void TfrmMain::ShowError(const QString &message) {

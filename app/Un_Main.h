@@ -20,6 +20,7 @@ class QFileDialog;
 class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
+class QPushButton;
 
 class TfrmMain : public QMainWindow, private ChipHost {
     Q_OBJECT
@@ -40,6 +41,8 @@ private:
     QAction *AddItem(QMenu *menu, const char *name, const QString &caption);
     QAction *AddRadioItem(QMenu *menu, QActionGroup *group, const char *name, const QString &caption);
     void BindHandler(QAction *item, void (TfrmMain::*handler)());
+    void BindHandler(QPushButton *button, void (TfrmMain::*handler)());
+    void RunHandler(void (TfrmMain::*handler)());
 
     void FormCreate();
     void FormCloseQuery();
@@ -48,16 +51,47 @@ private:
     void DisableOperationItems();
     void SetOperationItemsEnabled(bool enabled);
 
-    // Handlers of the menu items.
+    // Handlers of the menu items and the hidden buttons.
     void btnConnectClick();
-    void btnGetIDClick();
-    void btnReadDataClick();
     void btnLoadFileClick();
     void btnSaveFileClick();
+    void btnDevTestClick();
+    void btnAddICClick();
+
+    // Chip operations (Un_MainOperations.cpp).
+    void btnGetIDClick();
+    void btnReadDataClick();
+    void btnWriteDataClick();
+    void btnEraseICClick();
+    void btnICBlankClick();
+    void btnTestDataClick();
+    void btnAutoProgramClick();
+
+    // Settings, pin modes, the about box and the service commands
+    // (Un_MainService.cpp).
+    void N8Click();
+    void btnPinMX25LClick();
+    void btnPin24CXClick();
+    void N10Click();
+    void N19Click();
+    void BOOTLOAD21Click();
+    void btnEnterBootloadClick();
+    void btnFunTestClick();
+    void miDebugTest2Click();
+    void Button8Click();
+    void btnEnterApplicationClick();
+    void Button10Click();
+    void Button11Click();
+    void Button12Click();
+    void Button14Click();
+    void Button15Click();
+    void Button20Click();
 
     // Test Busy and ChipSelected, hold off the other operations, log the
     // banner, do the work, and release everything whatever the work did.
     void RunStandardOperation(const QString &banner, const std::function<void()> &work);
+    // Logs "系统工作中，请稍候..." and returns true while an operation runs.
+    bool RefuseWhenBusy();
     void BeginOperation();
     void EndOperation();
     void ShowError(const QString &message);
