@@ -389,6 +389,10 @@ void TfrmMain::RunStandardOperation(const QString &banner, const std::function<v
         AppendLog(kSelectChipLine);
         return;
     }
+    RunOperation(banner, work);
+}
+
+void TfrmMain::RunOperation(const QString &banner, const std::function<void()> &work) {
     BeginOperation();
     AppendLog(banner);
     try {

@@ -87,9 +87,11 @@ private:
     void Button15Click();
     void Button20Click();
 
-    // Test Busy and ChipSelected, hold off the other operations, log the
-    // banner, do the work, and release everything whatever the work did.
+    // Test Busy and ChipSelected, then RunOperation.
     void RunStandardOperation(const QString &banner, const std::function<void()> &work);
+    // Hold off the other operations, log the banner, do the work, and release
+    // everything whatever the work did.
+    void RunOperation(const QString &banner, const std::function<void()> &work);
     // Logs "系统工作中，请稍候..." and returns true while an operation runs.
     bool RefuseWhenBusy();
     void BeginOperation();

@@ -23,6 +23,19 @@ std::uint16_t IdentifyChip(ChipHost &host, const RunState &state);
 // True only when the last transfer unit arrived.
 bool ReadChip(ChipHost &host, const RunState &state, QIODevice &stream);
 
+// Writes the stream's whole content to the chip, one acknowledged unit at a
+// time; a last unit the image only partly fills is padded with zero bytes.
+// True only when the last unit was acknowledged (so false for an empty image).
+bool WriteChip(ChipHost &host, const RunState &state, QIODevice &stream);
+
+// Erases the chip block by block, as sized by CapacityKB and EraseBlockKB.
+// True when the last reply read reported its block done.
+bool EraseChip(ChipHost &host, const RunState &state);
+
+// The MD5 digest of the stream from its start to its end, as 32 upper-case
+// hexadecimal digits.
+QString StreamDigestHex(QIODevice &stream);
+
 // Sectors of 512 bytes per transfer unit, and the unit's size in bytes.
 int SectorsPerTransfer(const RunState &state);
 int TransferUnit(const RunState &state);
