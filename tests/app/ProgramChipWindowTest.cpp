@@ -41,7 +41,7 @@ const QString kDifferent = QStringLiteral("芯片中的数据与缓存中的数�
 // simulated chip starts with.
 QByteArray ImageToProgram(std::size_t size) {
     QByteArray bytes(static_cast<qsizetype>(size), Qt::Uninitialized);
-    for (std::size_t i = 0; i < size; ++i) bytes[static_cast<qsizetype>(i)] = static_cast<char>(0x11 + (i * 13 + i / 4096) % 0xEE);
+    for (qsizetype i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(0x11 + (i * 13 + i / 4096) % 0xEE);
     return bytes;
 }
 
@@ -341,20 +341,10 @@ TEST_P(AutoProgram, WritesAfterTheEraseWhateverItReported) {
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, AutoProgram,
     ::testing::Values(AutoProgramCase{"EmptyBuffer", 8192, 64, 0, 0, {"正在擦除芯片，请稍等...", "擦除芯片完成..."}, {}},
-                      AutoProgramCase{"FailingErase",
-                                      256,
-                                      64,
-                                      4,
-                                      256 * kKiB,
-                                      {"正在擦除芯片，请稍等...", "擦除芯片失败..."},
-                                      {"写数据已完成..."}},
-                      AutoProgramCase{"TooManyBlocksToErase",
-                                      16384,
-                                      32,
-                                      0,
-                                      0,
-                                      {"擦除块数超过256，无法擦除...", "擦除芯片失败..."},
-                                      {}}),
+                      AutoProgramCase{"FailingErase", 256, 64, 4, 256 * kKiB,
+                                      {"正在擦除芯片，请稍等...", "擦除芯片失败..."}, {"写数据已完成..."}},
+                      AutoProgramCase{"TooManyBlocksToErase", 16384, 32, 0, 0,
+                                      {"擦除块数超过256，无法擦除...", "擦除芯片失败..."}, {}}),
     CaseName());
 
 }  // namespace

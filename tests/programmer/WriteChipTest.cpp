@@ -121,8 +121,8 @@ protected:
     // clear, so the padding of the last unit programs zero bytes.
     std::vector<std::uint8_t> ProgrammedChip(const std::vector<std::uint8_t> &image, std::size_t unitBytes) const {
         std::vector<std::uint8_t> chip(chip_.capacity, kErased);
-        std::fill_n(chip.begin(), std::min<std::size_t>(chip.size(), (image.size() + unitBytes - 1) / unitBytes * unitBytes),
-                    std::uint8_t{0x00});
+        const std::size_t unitsWritten = (image.size() + unitBytes - 1) / unitBytes;
+        std::fill_n(chip.begin(), unitsWritten * unitBytes, std::uint8_t{0x00});
         std::copy(image.begin(), image.end(), chip.begin());
         return chip;
     }
