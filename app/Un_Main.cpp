@@ -424,8 +424,8 @@ void TfrmMain::btnDevTestClick() {
 }
 
 void TfrmMain::btnAddICClick() {
-    TfrmIC window;
-    modals_.Run(window);
+    TfrmIC window(modals_);
+    if (window.HasConnection()) modals_.Run(window);
 }
 
 void TfrmMain::ShowError(const QString &message) {
