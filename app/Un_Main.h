@@ -21,6 +21,7 @@ class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+enum class ServiceCommand;
 
 class TfrmMain : public QMainWindow, private ChipHost {
     Q_OBJECT
@@ -86,6 +87,8 @@ private:
     void Button14Click();
     void Button15Click();
     void Button20Click();
+    // Runs one service command and shows the operator its outcome.
+    void RunService(ServiceCommand command);
 
     // Test Busy and ChipSelected, then RunOperation.
     void RunStandardOperation(const QString &banner, const std::function<void()> &work);

@@ -1,36 +1,106 @@
 // The main window's settings, pin modes, about box and service commands.
+// None of them tests Busy: picked between two units of a running operation,
+// their frames interleave with the operation's.
+#include <QBuffer>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+
+#include "HexView.h"
+#include "ModalRunner.h"
+#include "PinModes.h"
+#include "ServiceCommands.h"
+#include "Un_About.h"
 #include "Un_Main.h"
+#include "Un_PinBmp.h"
+#include "Un_SetSizeSpeed.h"
 
-void TfrmMain::N8Click() {}
+namespace {
 
-void TfrmMain::btnPinMX25LClick() {}
+class MemoLog : public DialogLog {
+public:
+    explicit MemoLog(QPlainTextEdit &memo) : memo_(memo) {}
+    void ClearLog() override { memo_.clear(); }
+    void AppendLog(const QString &line) override { memo_.appendPlainText(line); }
 
-void TfrmMain::btnPin24CXClick() {}
+private:
+    QPlainTextEdit &memo_;
+};
 
-void TfrmMain::N10Click() {}
+QByteArray AsBytes(const PinModeFrame &frame) {
+    return QByteArray(reinterpret_cast<const char *>(frame.data()), static_cast<qsizetype>(frame.size()));
+}
 
-void TfrmMain::N19Click() {}
+void LoadBytes(HexView &view, const QByteArray &bytes) {
+    QBuffer stream;
+    stream.setData(bytes);
+    stream.open(QIODevice::ReadOnly);
+    view.LoadBufferFromStream(stream);
+}
 
-void TfrmMain::BOOTLOAD21Click() {}
+}  // namespace
 
-void TfrmMain::btnEnterBootloadClick() {}
+void TfrmMain::N8Click() {
+    MemoLog log(*Memo1);
+    TfrmSetZizeSpeed dialog(state_, log, modals_, this);
+    modals_.Run(dialog);
+}
 
-void TfrmMain::btnFunTestClick() {}
+void TfrmMain::btnPinMX25LClick() {
+    ConfigurePinMode(*this, PinMode::MX25L);
+    TfrmPinBmp window(this);
+    window.ShowWiring(PinWiring::Spi);
+    modals_.Run(window);
+}
 
-void TfrmMain::miDebugTest2Click() {}
+void TfrmMain::btnPin24CXClick() {
+    ConfigurePinMode(*this, PinMode::Smbus24CX);
+    TfrmPinBmp window(this);
+    window.ShowWiring(PinWiring::I2c);
+    modals_.Run(window);
+}
 
-void TfrmMain::Button8Click() {}
+void TfrmMain::N10Click() {
+    const PinModeOutcome outcome = ConfigurePinMode(*this, PinMode::Io24CX);
+    LoadBytes(*MPHexEditorEx1, AsBytes(outcome.sent) + AsBytes(outcome.buffer));
+}
 
-void TfrmMain::btnEnterApplicationClick() {}
+void TfrmMain::N19Click() {
+    TfrmAbout window(this);
+    modals_.Run(window);
+}
 
-void TfrmMain::Button10Click() {}
+void TfrmMain::RunService(ServiceCommand command) {
+    const ServiceOutcome outcome = RunServiceCommand(command);
+    if (outcome.message) {
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Kestro_QX"), *outcome.message, QMessageBox::Ok,
+                        this);
+        box.setObjectName(QStringLiteral("InfoBox"));
+        modals_.Run(box);
+    }
+    if (outcome.logLine) AppendLog(*outcome.logLine);
+    if (outcome.bufferBytes) LoadBytes(*MPHexEditorEx1, *outcome.bufferBytes);
+}
 
-void TfrmMain::Button11Click() {}
+void TfrmMain::BOOTLOAD21Click() { RunService(ServiceCommand::EnterBootLoader2); }
 
-void TfrmMain::Button12Click() {}
+void TfrmMain::btnEnterBootloadClick() { RunService(ServiceCommand::EnterBootLoader1); }
 
-void TfrmMain::Button14Click() {}
+void TfrmMain::btnFunTestClick() { RunService(ServiceCommand::DebugTest1); }
 
-void TfrmMain::Button15Click() {}
+void TfrmMain::miDebugTest2Click() { RunService(ServiceCommand::DebugTest2); }
 
-void TfrmMain::Button20Click() {}
+void TfrmMain::Button8Click() { RunService(ServiceCommand::Echo); }
+
+void TfrmMain::btnEnterApplicationClick() { RunService(ServiceCommand::EnterApplication); }
+
+void TfrmMain::Button10Click() { RunService(ServiceCommand::PinTest); }
+
+void TfrmMain::Button11Click() { RunService(ServiceCommand::ProbeIdOld); }
+
+void TfrmMain::Button12Click() { RunService(ServiceCommand::Latch); }
+
+void TfrmMain::Button14Click() { RunService(ServiceCommand::ProbeId90); }
+
+void TfrmMain::Button15Click() { RunService(ServiceCommand::ProbeId9F); }
+
+void TfrmMain::Button20Click() { RunService(ServiceCommand::SpiClockTest); }
