@@ -2,6 +2,8 @@
 #include <memory>
 #include <ostream>
 
+#include <unistd.h>
+
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -305,5 +307,90 @@ INSTANTIATE_TEST_SUITE_P(
                       LockedCase{"Insert", Write::Insert, kInsert, kChipRowsShown + QStringList{kRow10Added}},
                       LockedCase{"Delete", Write::Delete, kDeleteRow9, {kChipRowsShown[0]}}),
     CaseName());
+
+// Files the operator may bring that are not what the window expects: each is
+// reported with the statement that met it, the file keeps its bytes and
+// nothing crashes.
+QByteArray FileBytes(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+TEST(DamagedChipFile, IsReportedAndLeftAsItWas) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("icdata.db"));
+    QByteArray garbage(4096, '\x5A');
+    garbage.replace(0, 16, "not a database!!");
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(garbage);
+    }
+    ChipTableDb database(path);
+    ChipTableModel model(database);
+
+    const std::optional<DbError> error = model.Load();
+
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->Text(), QStringLiteral("file is not a database\n\n") + kSelect);
+    EXPECT_FALSE(model.InsertRow(0));
+    EXPECT_EQ(FileBytes(path), garbage);
+}
+
+TEST_F(ChipTableTest, AFileLockedWhileOpeningIsReportedAndReadOnceFree) {
+    ChipFile locker(path_);
+    locker.Exec("begin exclusive");
+    ChipTableDb database(path_);
+    ChipTableModel model(database);
+
+    const std::optional<DbError> error = model.Load();
+
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->Text(), QStringLiteral("database is locked\n\n") + kSelect);
+    EXPECT_EQ(model.rowCount(), 0);
+    locker.Exec("rollback");
+    EXPECT_FALSE(model.Load());
+    EXPECT_EQ(model.rowCount(), 2);
+}
+
+TEST_F(ChipTableTest, AReadOnlyFileRefusesTheWriteAndKeepsTheRow) {
+    if (geteuid() == 0) GTEST_SKIP() << "the superuser writes read-only files";
+    ASSERT_TRUE(QFile::setPermissions(path_, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    Open();
+    ASSERT_TRUE(Type(1, "Model", QStringLiteral("GD25Q16")));
+
+    const std::optional<DbError> error = model_->FinishRow();
+
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->Text(), QStringLiteral("attempt to write a readonly database\n\n") + kUpdateRow9);
+    EXPECT_EQ(model_->EditingRow(), 1);
+    EXPECT_EQ(file_.Rows(), kChipRowsShown);
+}
+
+// A table of other columns is shown as it is; a column whose name can't be a
+// statement parameter makes the write fail with a message, not a crash.
+TEST(UnexpectedChipColumns, AreShownAndAWriteTheyBreakIsRefused) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("icdata.db"));
+    ChipFile file(path);
+    file.Exec("create table ic (Model TEXT, \"Pin count\" INTEGER)");
+    file.Exec("insert into ic values ('AT24C02', 8)");
+    ChipTableDb database(path);
+    ChipTableModel model(database);
+    ASSERT_FALSE(model.Load());
+    ASSERT_EQ(model.columnCount(), 2);
+    EXPECT_EQ(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Pin count"));
+    EXPECT_EQ(model.data(model.index(0, 1)).toString(), QStringLiteral("8"));
+
+    ASSERT_TRUE(model.setData(model.index(0, 0), QStringLiteral("AT24C04")));
+    const std::optional<DbError> error = model.FinishRow();
+
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->Text().endsWith(
+        QStringLiteral("\n\nupdate \"ic\" set \"Model\"=:Model,\"Pin count\"=:Pin count where rowid='1'")))
+        << error->Text().toStdString();
+    EXPECT_EQ(model.EditingRow(), 0);
+    EXPECT_EQ(file.Rows(), QStringList{QStringLiteral("1|t:AT24C02|i:8")});
+}
 
 }  // namespace
