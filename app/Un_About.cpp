@@ -1,11 +1,10 @@
 #include "Un_About.h"
 
 #include <QFrame>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 
+#include "CentreOnScreen.h"
 #include "pictures/Pictures.h"
 
 TfrmAbout::TfrmAbout(QWidget *owner) : QDialog(owner) {
@@ -13,9 +12,7 @@ TfrmAbout::TfrmAbout(QWidget *owner) : QDialog(owner) {
     setWindowTitle(QStringLiteral("关于"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setFixedSize(298, 168);
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
+    CentreOnScreen(*this);
 
     // A sunken box line reads as a lowered outer and a raised inner bevel.
     auto *Panel1 = new QFrame(this);

@@ -13,12 +13,12 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "CentreOnScreen.h"
 #include "ChipOperations.h"
 #include "DataBuffer.h"
 #include "HexView.h"
@@ -45,9 +45,7 @@ TfrmMain::TfrmMain(RunState &state, ModalRunner &modals, QWidget *parent)
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     resize(869, 595);
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
+    CentreOnScreen(*this);
     BuildToolBar();
     BuildMenu();
     BuildClientArea();

@@ -21,6 +21,8 @@ class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+enum class PinMode;
+enum class PinWiring;
 enum class ServiceCommand;
 
 class TfrmMain : public QMainWindow, private ChipHost {
@@ -87,6 +89,8 @@ private:
     void Button14Click();
     void Button15Click();
     void Button20Click();
+    // Sends the pin mode, then shows the wiring picture in its window.
+    void ConfigurePinModeAndShowWiring(PinMode mode, PinWiring wiring);
     // Runs one service command and shows the operator its outcome.
     void RunService(ServiceCommand command);
 

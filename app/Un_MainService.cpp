@@ -45,19 +45,17 @@ void TfrmMain::N8Click() {
     modals_.Run(dialog);
 }
 
-void TfrmMain::btnPinMX25LClick() {
-    ConfigurePinMode(*this, PinMode::MX25L);
+void TfrmMain::ConfigurePinModeAndShowWiring(PinMode mode, PinWiring wiring) {
+    // The wiring is shown whatever the programmer answered.
+    ConfigurePinMode(*this, mode);
     TfrmPinBmp window(this);
-    window.ShowWiring(PinWiring::Spi);
+    window.ShowWiring(wiring);
     modals_.Run(window);
 }
 
-void TfrmMain::btnPin24CXClick() {
-    ConfigurePinMode(*this, PinMode::Smbus24CX);
-    TfrmPinBmp window(this);
-    window.ShowWiring(PinWiring::I2c);
-    modals_.Run(window);
-}
+void TfrmMain::btnPinMX25LClick() { ConfigurePinModeAndShowWiring(PinMode::MX25L, PinWiring::Spi); }
+
+void TfrmMain::btnPin24CXClick() { ConfigurePinModeAndShowWiring(PinMode::Smbus24CX, PinWiring::I2c); }
 
 void TfrmMain::N10Click() {
     const PinModeOutcome outcome = ConfigurePinMode(*this, PinMode::Io24CX);

@@ -1,10 +1,9 @@
 #include "Un_PinBmp.h"
 
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 
+#include "CentreOnScreen.h"
 #include "pictures/Pictures.h"
 
 namespace {
@@ -28,9 +27,7 @@ TfrmPinBmp::TfrmPinBmp(QWidget *owner) : QDialog(owner) {
     // No buttons in the title bar: the window closes by its button.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setFixedSize(757, 557);
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
+    CentreOnScreen(*this);
     Image1 = AddPicture(this, "Image1", kSpiWiringPicture, {0, 0, 407, 490});
     Image2 = AddPicture(this, "Image2", kI2cWiringPicture, {0, 5, 633, 524});
 

@@ -52,11 +52,6 @@ int CompareLocaleAware(void *collator, int leftSize, const void *left, int right
         FromNarrow(QByteArrayView(static_cast<const char *>(right), rightSize)));
 }
 
-struct StatementFinalizer {
-    void operator()(sqlite3_stmt *statement) const { sqlite3_finalize(statement); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
-
 QVariant ColumnValue(sqlite3_stmt *statement, int column) {
     switch (sqlite3_column_type(statement, column)) {
     case SQLITE_INTEGER:
@@ -100,6 +95,8 @@ int Bind(sqlite3_stmt *statement, int parameter, const QVariant &value) {
 
 }  // namespace
 
+void ChipTableDb::StatementFinalizer::operator()(sqlite3_stmt *statement) const { sqlite3_finalize(statement); }
+
 QString DbError::Text() const { return message + QLatin1String("\n\n") + statement; }
 
 ChipTableDb::ChipTableDb(const QString &path) : caseSensitive_(QLocale::system()), caseInsensitive_(QLocale::system()) {
@@ -127,6 +124,19 @@ ChipTableDb::ChipTableDb(const QString &path) : caseSensitive_(QLocale::system()
 
 ChipTableDb::~ChipTableDb() { sqlite3_close(connection_); }
 
+std::optional<DbError> ChipTableDb::Prepare(const QString &text, Statement &statement) const {
+    if (connection_ == nullptr) {
+        return ErrorOf(text);
+    }
+    sqlite3_stmt *prepared = nullptr;
+    const int result = sqlite3_prepare_v2(connection_, ToNarrow(text).constData(), -1, &prepared, nullptr);
+    statement.reset(prepared);
+    if (result != SQLITE_OK) {
+        return ErrorOf(text);
+    }
+    return std::nullopt;
+}
+
 DbError ChipTableDb::ErrorOf(const QString &statement) const {
     if (connection_ == nullptr) {
         return {openError_, statement};
@@ -136,14 +146,11 @@ DbError ChipTableDb::ErrorOf(const QString &statement) const {
 
 std::optional<DbError> ChipTableDb::Read(ChipTable &table) {
     const QString text = QStringLiteral("select *, rowid as rowid from ") + Quoted(kTable);
-    if (connection_ == nullptr) {
-        return ErrorOf(text);
+    Statement statement;
+    if (auto error = Prepare(text, statement)) {
+        return error;
     }
-    sqlite3_stmt *prepared = nullptr;
-    if (sqlite3_prepare_v2(connection_, ToNarrow(text).constData(), -1, &prepared, nullptr) != SQLITE_OK) {
-        return ErrorOf(text);
-    }
-    const Statement statement(prepared);
+    sqlite3_stmt *prepared = statement.get();
     // The last result column is the rowid.
     const int fields = sqlite3_column_count(prepared) - 1;
     ChipTable read;
@@ -168,14 +175,11 @@ std::optional<DbError> ChipTableDb::Read(ChipTable &table) {
 
 std::optional<DbError> ChipTableDb::Execute(const QString &text, const QStringList &columns,
                                             const QVariantList &values) {
-    if (connection_ == nullptr) {
-        return ErrorOf(text);
+    Statement statement;
+    if (auto error = Prepare(text, statement)) {
+        return error;
     }
-    sqlite3_stmt *prepared = nullptr;
-    if (sqlite3_prepare_v2(connection_, ToNarrow(text).constData(), -1, &prepared, nullptr) != SQLITE_OK) {
-        return ErrorOf(text);
-    }
-    const Statement statement(prepared);
+    sqlite3_stmt *prepared = statement.get();
     for (qsizetype column = 0; column < columns.size(); ++column) {
         const int parameter =
             sqlite3_bind_parameter_index(prepared, ToNarrow(QLatin1Char(':') + columns[column]).constData());

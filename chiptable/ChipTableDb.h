@@ -2,6 +2,7 @@
 // and from the file as GBK bytes, the encoding of the files already in use.
 #pragma once
 
+#include <memory>
 #include <optional>
 
 #include <QCollator>
@@ -11,6 +12,7 @@
 #include <QVariant>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 // What an edited field holds, after the declared type of its column.
 enum class FieldKind { Integer, Real, Text, Blob };
@@ -56,6 +58,13 @@ public:
     std::optional<DbError> Delete(qint64 rowid);
 
 private:
+    struct StatementFinalizer {
+        void operator()(sqlite3_stmt *statement) const;
+    };
+    using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
+
+    // The statement compiled on this connection; the error names the text.
+    std::optional<DbError> Prepare(const QString &text, Statement &statement) const;
     std::optional<DbError> Execute(const QString &statement, const QStringList &columns, const QVariantList &values);
     DbError ErrorOf(const QString &statement) const;
 

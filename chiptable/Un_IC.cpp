@@ -2,16 +2,15 @@
 
 #include <set>
 
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScreen>
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "CentreOnScreen.h"
 #include "ChipTableDb.h"
 #include "ChipTableModel.h"
 #include "ModalRunner.h"
@@ -44,9 +43,7 @@ TfrmIC::TfrmIC(ModalRunner &modals, QWidget *parent)
     layout->addLayout(buttons);
 
     resize(960, 320);
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
+    CentreOnScreen(*this);
     FormCreate();
 }
 

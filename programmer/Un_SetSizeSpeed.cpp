@@ -1,15 +1,14 @@
 #include "Un_SetSizeSpeed.h"
 
 #include <QComboBox>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScreen>
 
+#include "CentreOnScreen.h"
 #include "ModalRunner.h"
 #include "ServiceCommands.h"
 
@@ -55,9 +54,7 @@ TfrmSetZizeSpeed::TfrmSetZizeSpeed(RunState &state, DialogLog &log, ModalRunner 
     setWindowTitle(QStringLiteral("设置容量和速度"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setFixedSize(406, 271);
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
+    CentreOnScreen(*this);
 
     const auto addLabel = [this](const char *name, const QString &caption, int y) {
         auto *label = new QLabel(caption, this);

@@ -5,9 +5,9 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 
+#include "CentreOnScreen.h"
 #include "SelfTestState.h"
 
 namespace {
@@ -155,9 +155,7 @@ TfrmDevA::TfrmDevA(QWidget *owner)
         }
     }
 
-    if (const QScreen *display = screen()) {
-        move(display->availableGeometry().center() - rect().center());
-    }
+    CentreOnScreen(*this);
 }
 
 QCheckBox *TfrmDevA::AddBox(QWidget *parent, const QString &name, const QString &caption, int tag, int x, int y,

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <QAction>
+#include <QBuffer>
 #include <QByteArray>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -85,6 +86,23 @@ protected:
         EXPECT_TRUE(simulator_->Start(&error)) << error;
         simulator_->firmware().SetImage(Pattern(chip.capacity));
         return *simulator_;
+    }
+
+    // A connected window over a programmer holding the pattern, recording
+    // every message it is sent from here on.
+    sim::Simulator &Connect() {
+        sim::Simulator &simulator = StartProgrammer();
+        Window();
+        simulator.firmware().SetRecording(true);
+        return simulator;
+    }
+
+    // Replaces the data buffer, as a read does.
+    void LoadBuffer(const QByteArray &bytes) {
+        QBuffer stream;
+        stream.setData(bytes);
+        ASSERT_TRUE(stream.open(QIODevice::ReadOnly));
+        Find<HexView>("MPHexEditorEx1")->LoadBufferFromStream(stream);
     }
 
     // The window, made and shown at the first call (so after StartProgrammer

@@ -53,21 +53,6 @@ QString Md5(const QByteArray &bytes) {
 
 class ProgramWindowTest : public MainWindowTest {
 protected:
-    // A connected window over a programmer holding the fixture's pattern.
-    sim::Simulator &Connect() {
-        sim::Simulator &simulator = StartProgrammer();
-        Window();
-        simulator.firmware().SetRecording(true);
-        return simulator;
-    }
-
-    void LoadBuffer(const QByteArray &bytes) {
-        QBuffer stream;
-        stream.setData(bytes);
-        ASSERT_TRUE(stream.open(QIODevice::ReadOnly));
-        Find<HexView>("MPHexEditorEx1")->LoadBufferFromStream(stream);
-    }
-
     // The log after the connect line, elapsed times written as N: how long
     // an operation took is not what these tests check.
     QStringList OperationLog() {

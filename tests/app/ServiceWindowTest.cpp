@@ -4,7 +4,6 @@
 #include <optional>
 #include <vector>
 
-#include <QBuffer>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -35,14 +34,6 @@ Control *Child(QWidget &window, const char *name) {
 
 class ServiceWindowTest : public MainWindowTest {
 protected:
-    // A connected window over a programmer that records what it is sent.
-    sim::Simulator &Connect() {
-        sim::Simulator &simulator = StartProgrammer();
-        Window();
-        simulator.firmware().SetRecording(true);
-        return simulator;
-    }
-
     // Answers the capacity and speed dialog with the given steps; the dialog
     // is shown while they run, as under exec().
     void AnswerCapacityDialog(std::function<void(TfrmSetZizeSpeed &)> steps) {
@@ -67,13 +58,6 @@ protected:
             pinDiagrams_.push_back(visible);
             return int(QDialog::Accepted);
         };
-    }
-
-    void LoadIntoBuffer(const QByteArray &bytes) {
-        QBuffer stream;
-        stream.setData(bytes);
-        stream.open(QIODevice::ReadOnly);
-        Buffer().LoadBufferFromStream(stream);
     }
 
     std::optional<bool> closedByItself_;
@@ -376,7 +360,7 @@ protected:
 TEST_P(ServiceThroughWindow, ShowsTheOutcome) {
     const ServiceCase &c = GetParam();
     Connect();
-    LoadIntoBuffer("kept");
+    LoadBuffer("kept");
     const QStringList logBefore = Log();
     Use(c.control);
     EXPECT_EQ(modals_.messages, c.message[0] == '\0' ? QStringList() : QStringList{QString::fromUtf8(c.message)});

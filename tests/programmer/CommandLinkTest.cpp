@@ -11,25 +11,14 @@
 #include "CaseName.h"
 #include "ChipOperations.h"
 #include "CommandLink.h"
+#include "ConnectedProgrammer.h"
 #include "FakeChipHost.h"
 #include "Simulator.h"
 #include "Vantu.h"
 
 namespace {
 
-const sim::ChipModel &Chip() { return *sim::FindChipModel("MX25L12845"); }
-
-class CommandLink : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::string error;
-        ASSERT_TRUE(simulator_.Start(&error)) << error;
-        simulator_.firmware().SetRecording(true);
-        ASSERT_EQ(Vantu_OpenDevice(0), VANTU_OK);
-    }
-
-    sim::Simulator simulator_{Chip()};
-};
+using CommandLink = ConnectedProgrammer;
 
 struct FrameCase {
     const char *name;

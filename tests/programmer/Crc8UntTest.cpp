@@ -3,18 +3,16 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <string>
 #include <vector>
 
 #include <QString>
 #include <gtest/gtest.h>
 
 #include "CaseName.h"
+#include "ConnectedProgrammer.h"
 #include "Crc8Unt.h"
 #include "FakeChipHost.h"
 #include "PinModes.h"
-#include "Simulator.h"
-#include "Vantu.h"
 
 namespace {
 
@@ -100,16 +98,8 @@ struct ExchangeCase {
     PinModeFrame reply;
 };
 
-class ConfigurePinModeTest : public ::testing::TestWithParam<ExchangeCase> {
+class ConfigurePinModeTest : public ConnectedProgrammer, public ::testing::WithParamInterface<ExchangeCase> {
 protected:
-    void SetUp() override {
-        std::string error;
-        ASSERT_TRUE(simulator_.Start(&error)) << error;
-        simulator_.firmware().SetRecording(true);
-        ASSERT_EQ(Vantu_OpenDevice(0), VANTU_OK);
-    }
-
-    sim::Simulator simulator_{*sim::FindChipModel("MX25L12845")};
     FakeChipHost host_;
 };
 

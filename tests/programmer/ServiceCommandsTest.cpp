@@ -1,7 +1,6 @@
 // Every service command on the wire and what the operator is shown, with the
 // programmer present and with it gone.
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include <QByteArray>
@@ -9,10 +8,9 @@
 #include <gtest/gtest.h>
 
 #include "CaseName.h"
+#include "ConnectedProgrammer.h"
 #include "QtPrinters.h"
 #include "ServiceCommands.h"
-#include "Simulator.h"
-#include "Vantu.h"
 
 namespace {
 
@@ -48,17 +46,7 @@ sim::Message ApplicationEntry() {
     return frame;
 }
 
-class ServiceLink : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::string error;
-        ASSERT_TRUE(simulator_.Start(&error)) << error;
-        simulator_.firmware().SetRecording(true);
-        ASSERT_EQ(Vantu_OpenDevice(0), VANTU_OK);
-    }
-
-    sim::Simulator simulator_{*sim::FindChipModel("MX25L12845")};
-};
+using ServiceLink = ConnectedProgrammer;
 
 class ServiceCommandTest : public ServiceLink, public ::testing::WithParamInterface<ServiceCase> {};
 
