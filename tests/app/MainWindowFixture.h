@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <QAction>
+#include <QBuffer>
 #include <QByteArray>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -111,6 +112,13 @@ protected:
         return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
     }
     DataBuffer &Buffer() { return Find<HexView>("MPHexEditorEx1")->Buffer(); }
+    // Puts the bytes in the hex view as a chip read would.
+    void LoadBuffer(const QByteArray &bytes) {
+        QBuffer stream;
+        stream.setData(bytes);
+        ASSERT_TRUE(stream.open(QIODevice::ReadOnly));
+        Find<HexView>("MPHexEditorEx1")->LoadBufferFromStream(stream);
+    }
 
     std::vector<bool> OperationItemsEnabled() {
         std::vector<bool> enabled;

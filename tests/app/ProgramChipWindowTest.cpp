@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include <QBuffer>
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QMessageBox>
@@ -59,13 +58,6 @@ protected:
         Window();
         simulator.firmware().SetRecording(true);
         return simulator;
-    }
-
-    void LoadBuffer(const QByteArray &bytes) {
-        QBuffer stream;
-        stream.setData(bytes);
-        ASSERT_TRUE(stream.open(QIODevice::ReadOnly));
-        Find<HexView>("MPHexEditorEx1")->LoadBufferFromStream(stream);
     }
 
     // The log after the connect line, elapsed times written as N: how long
