@@ -29,7 +29,8 @@ bool ReadChip(ChipHost &host, const RunState &state, QIODevice &stream);
 bool WriteChip(ChipHost &host, const RunState &state, QIODevice &stream);
 
 // Erases the chip block by block, as sized by CapacityKB and EraseBlockKB.
-// True when the last reply read reported its block done.
+// True when the last reply read reported its block done and no erase frame
+// or reply of any block was lost on the way.
 bool EraseChip(ChipHost &host, const RunState &state);
 
 // The MD5 digest of the stream from its start to its end, as 32 upper-case

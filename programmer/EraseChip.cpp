@@ -38,16 +38,24 @@ bool EraseChip(ChipHost &host, const RunState &state) {
     host.SetGaugeMaximum(blockCount);
 
     bool lastReplyDone = false;
+    // A block whose frame or reply was lost may not be erased at all; a good
+    // reply to a later block must not hide that.
+    bool everyExchangeCompleted = true;
     std::array<std::uint8_t, 4> reply;
     for (int block = 1; block <= blockCount; ++block) {
         if (SendCommand(kEraseBlockCommand, static_cast<std::uint8_t>(block - 1), 0xFF, 0)) {
-            lastReplyDone = ReadReply(reply) && reply[1] == kBlockDone;
+            const bool replyRead = ReadReply(reply);
+            everyExchangeCompleted = everyExchangeCompleted && replyRead;
+            lastReplyDone = replyRead && reply[1] == kBlockDone;
             if (lastReplyDone) host.SetGaugePosition(block);
+        } else {
+            everyExchangeCompleted = false;
         }
         host.ProcessPendingMessages();
     }
 
-    host.AppendLog(lastReplyDone ? QStringLiteral("擦除芯片完成...") : QStringLiteral("擦除芯片失败..."));
+    const bool erased = lastReplyDone && everyExchangeCompleted;
+    host.AppendLog(erased ? QStringLiteral("擦除芯片完成...") : QStringLiteral("擦除芯片失败..."));
     host.AppendLog(ElapsedTimeLine(startTick, host.TickCount()));
-    return lastReplyDone;
+    return erased;
 }

@@ -159,7 +159,9 @@ void WithdrawMember(const std::string &memberPath, int &memberFd, int &lockFd, i
 
 // Accepts every pending connection and keeps the newest in `current`: the
 // host opens again before each operation and only reads its newest pipe.
-bool AcceptNewest(int listener, int &current) {
+// `retire` sees each connection just before a newer one replaces it.
+template <typename Retire>
+bool AcceptNewest(int listener, int &current, Retire retire) {
     bool replaced = false;
     for (;;) {
         const int fd = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
@@ -167,6 +169,7 @@ bool AcceptNewest(int listener, int &current) {
             if (errno == EINTR || errno == ECONNABORTED) continue;
             return replaced;
         }
+        if (current >= 0) retire(current);
         CloseFd(current);
         current = fd;
         replaced = true;
@@ -291,7 +294,7 @@ void DeviceServer::Serve() {
     Message received(kLargestHostMessage);
 
     auto acceptReadConnection = [&] {
-        if (!AcceptNewest(readPipeListen_, readConnection)) return false;
+        if (!AcceptNewest(readPipeListen_, readConnection, [](int) {})) return false;
         setsockopt(readConnection, SOL_SOCKET, SO_SNDBUF, &kReadPipeSendBuffer, sizeof kReadPipeSendBuffer);
         return true;
     };
@@ -329,23 +332,31 @@ void DeviceServer::Serve() {
         }
     };
 
+    // One message from `connection` without waiting: its length, 0 when it
+    // carries nothing (an empty message, or the host has closed), -1 when none
+    // is queued or the connection failed.
+    auto receiveOne = [&](int connection) -> ssize_t {
+        iovec part{received.data(), received.size()};
+        msghdr header{};
+        header.msg_iov = &part;
+        header.msg_iovlen = 1;
+        const ssize_t got = recvmsg(connection, &header, MSG_DONTWAIT);
+        if (got > 0 && (header.msg_flags & MSG_TRUNC) != 0) {
+            std::cerr << "kestro-sim: dropped a host message longer than " << kLargestHostMessage << " bytes\n";
+            return 0;
+        }
+        return got;
+    };
+
     // Returns false when the device is to vanish.
     auto receive = [&](short events) {
         if ((events & POLLIN) == 0) {
             CloseFd(writeConnection);
             return true;
         }
-        iovec part{received.data(), received.size()};
-        msghdr header{};
-        header.msg_iov = &part;
-        header.msg_iovlen = 1;
-        const ssize_t got = recvmsg(writeConnection, &header, MSG_DONTWAIT);
+        const ssize_t got = receiveOne(writeConnection);
         if (got < 0) {
             if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) CloseFd(writeConnection);
-            return true;
-        }
-        if ((header.msg_flags & MSG_TRUNC) != 0) {
-            std::cerr << "kestro-sim: dropped a host message longer than " << kLargestHostMessage << " bytes\n";
             return true;
         }
         // Zero bytes is either the host closing or an empty message, which carries nothing.
@@ -357,6 +368,18 @@ void DeviceServer::Serve() {
     };
 
     bool serving = true;
+    // A host that opens the pipe again right after a frame that has no reply
+    // (14 02 FF FF) can leave that frame unread on the old connection. It was
+    // written before anything on the new one, so it is handled first.
+    auto takeQueuedMessages = [&](int oldConnection) {
+        while (serving) {
+            const ssize_t got = receiveOne(oldConnection);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) return;
+            serving = handle(Message(received.begin(), received.begin() + got));
+        }
+    };
+
     while (serving) {
         pollfd waits[5] = {
             {stopFd_, POLLIN, 0},
@@ -373,7 +396,8 @@ void DeviceServer::Serve() {
         if (waits[0].revents != 0) break;
         // Events of a connection that is replaced here belong to the old one.
         const bool readReplaced = waits[2].revents != 0 && acceptReadConnection();
-        const bool writeReplaced = waits[1].revents != 0 && AcceptNewest(writePipeListen_, writeConnection);
+        const bool writeReplaced =
+            waits[1].revents != 0 && AcceptNewest(writePipeListen_, writeConnection, takeQueuedMessages);
         if (!readReplaced && waits[4].revents != 0) {
             if ((waits[4].revents & (POLLHUP | POLLERR)) != 0) {
                 CloseFd(readConnection);

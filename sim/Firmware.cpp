@@ -130,8 +130,11 @@ Replies Firmware::Handle(const Message &message) {
 
     std::string note;
     Replies replies;
+    const bool isFrame = message.size() == kCommandFrameBytes || message.size() == kLongFrameBytes;
     if (isDataUnit) {
         replies = HandleDataUnit(message, note);
+    } else if (isFrame && message[0] == faults_.dropOnCommand) {
+        replies = DropDevice(note);
     } else if (message.size() == kCommandFrameBytes) {
         replies = HandleCommandFrame(message, note);
     } else if (message.size() == kLongFrameBytes) {
@@ -145,8 +148,7 @@ Replies Firmware::Handle(const Message &message) {
         note = "refused: " + std::to_string(message.size()) + "-byte message, not a frame, and no write unit pending";
     }
 
-    const bool answersFrame =
-        !isDataUnit && (message.size() == kCommandFrameBytes || message.size() == kLongFrameBytes);
+    const bool answersFrame = !isDataUnit && isFrame;
     if (faults_.wrongEcho && answersFrame && !replies.messages.empty() && !replies.messages.front().empty()) {
         replies.messages.front()[0] ^= kWrongEchoMask;
     }
@@ -158,6 +160,11 @@ Replies Firmware::Handle(const Message &message) {
         replies.messages.clear();
         replies.endless.reset();
         note += note.empty() ? "reply suppressed (fault)" : ", reply suppressed (fault)";
+    }
+
+    if (faults_.replyPadding > 0 && !replies.messages.empty()) {
+        for (Message &reply : replies.messages) reply.resize(reply.size() + faults_.replyPadding, 0x00);
+        note += note.empty() ? "replies padded (fault)" : ", replies padded (fault)";
     }
 
     if (frameLog_) frameLogLines_.push_back(note.empty() ? line : line + " " + note);

@@ -33,6 +33,10 @@ struct Faults {
     bool ackJunkEndless = false;
     // The erase of this block reports failure (0 = never).
     std::uint32_t failEraseBlock = 0;
+    // The device vanishes when a frame with this command code arrives (nullopt = never).
+    std::optional<std::uint8_t> dropOnCommand;
+    // Every reply message carries this many 00 bytes more than it should.
+    std::uint32_t replyPadding = 0;
 };
 
 // What one incoming message makes the device do.

@@ -23,11 +23,13 @@ constexpr std::uint64_t kMaxHeaderLength = 0xFFFF;
 // Every junk byte is a message of its own held in memory until sent.
 constexpr std::uint64_t kMaxAckJunk = 0xFFFF;
 constexpr std::uint64_t kMaxLatencyUs = 60'000'000;
+// A padded read reply stays within one message the pipe can carry.
+constexpr std::uint64_t kMaxReplyPadding = 0xFFFF;
 
 constexpr std::array<std::string_view, 5> kFlags = {"--help", "-h", "--list-chips", "--wrong-echo", "--log-frames"};
-constexpr std::array<std::string_view, 10> kOptionsWithValue = {
-    "--chip",         "--image",    "--save",          "--instance", "--latency-us",
-    "--drop-at-unit", "--no-reply", "--header-length", "--ack-junk", "--fail-erase-block"};
+constexpr std::array<std::string_view, 12> kOptionsWithValue = {
+    "--chip",     "--image",         "--save",          "--instance", "--latency-us",       "--drop-at-unit",
+    "--drop-on",  "--no-reply",      "--header-length", "--ack-junk", "--fail-erase-block", "--reply-padding"};
 
 std::optional<std::uint64_t> ParseUnsigned(std::string_view text, int base) {
     if (base == 16 && (text.starts_with("0x") || text.starts_with("0X"))) text.remove_prefix(2);
@@ -135,11 +137,12 @@ std::optional<SimOptions> ParseSimOptions(std::span<const std::string_view> args
             const auto unit = number(1, kMaxUnit);
             if (!unit) return fail(numberError);
             options.faults.dropAtUnit = static_cast<std::uint32_t>(*unit);
-        } else if (name == "--no-reply") {
+        } else if (name == "--drop-on" || name == "--no-reply") {
             const auto code = ParseUnsigned(value, 16);
             if (!code || *code > 0xFF)
-                return fail("--no-reply: " + Quoted(value) + " is not a command code (hex, 00 to FF)");
-            options.faults.noReplyTo = static_cast<std::uint8_t>(*code);
+                return fail(std::string(name) + ": " + Quoted(value) + " is not a command code (hex, 00 to FF)");
+            (name == "--drop-on" ? options.faults.dropOnCommand : options.faults.noReplyTo) =
+                static_cast<std::uint8_t>(*code);
         } else if (name == "--header-length") {
             const auto length = number(0, kMaxHeaderLength);
             if (!length) return fail(numberError);
@@ -158,6 +161,10 @@ std::optional<SimOptions> ParseSimOptions(std::span<const std::string_view> args
             const auto block = number(1, kMaxEraseBlock);
             if (!block) return fail(numberError);
             options.faults.failEraseBlock = static_cast<std::uint32_t>(*block);
+        } else if (name == "--reply-padding") {
+            const auto count = number(0, kMaxReplyPadding);
+            if (!count) return fail(numberError);
+            options.faults.replyPadding = static_cast<std::uint32_t>(*count);
         }
     }
     return options;
@@ -179,12 +186,14 @@ std::string SimUsage() {
            "faults:\n"
            "  --drop-at-unit N        the device vanishes at the read/write frame of unit N\n"
            "                          or the erase frame of block N\n"
+           "  --drop-on CODE          the device vanishes at a frame with command CODE (hex)\n"
            "  --no-reply CODE         frames with command CODE (hex) get no reply\n"
            "  --wrong-echo            replies to command frames start with a wrong byte\n"
            "  --header-length N       read headers announce N payload bytes, and N follow\n"
            "  --ack-junk N|endless    N zero bytes before each write acknowledgement;\n"
            "                          endless: zero bytes and never the acknowledgement\n"
            "  --fail-erase-block N    the erase of block N (1-based) reports failure\n"
+           "  --reply-padding N       every reply carries N more 00 bytes than it should\n"
            "\n"
            "exit status: 0 after a normal stop, 1 when the device can't be served or saved,\n"
            "2 for a bad command line or image file\n";

@@ -2,7 +2,6 @@
 // disk, which backups appear, and what a failed load or save leaves behind.
 #include "DataBuffer.h"
 
-#include <csignal>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -14,12 +13,12 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "BufferTesting.h"
 #include "CaseName.h"
+#include "FileSizeLimit.h"
 #include "QtPrinters.h"
 
 namespace {
@@ -352,30 +351,6 @@ TEST_F(BufferFileTest, FileThatWasReadOnlyAtLoadIsSavedOnlyUnderAnotherName) {
     buffer_.SaveBufferToFile(Path("b.bin"), true);
     EXPECT_FALSE(buffer_.ReadOnlyFile());
 }
-
-// Caps the size of files this process writes, as a full disk would, for the
-// life of the object; the signal that would end the process is ignored
-// meanwhile.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limited = saved_;
-        limited.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit &) = delete;
-    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
-
-private:
-    rlimit saved_{};
-    void (*previousHandler_)(int) = nullptr;
-};
 
 struct FailedSaveCase {
     std::string name;

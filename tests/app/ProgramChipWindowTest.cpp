@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include <QBuffer>
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QMessageBox>

@@ -101,7 +101,14 @@ INSTANTIATE_TEST_SUITE_P(
                          EXPECT_FALSE(o.faults.ackJunkEndless);
                      }},
         AcceptedCase{"FailEraseBlockLast", {"--fail-erase-block", "256"},
-                     [](const SimOptions &o) { EXPECT_EQ(o.faults.failEraseBlock, 256u); }}),
+                     [](const SimOptions &o) { EXPECT_EQ(o.faults.failEraseBlock, 256u); }},
+        AcceptedCase{"DropOnIdentify", {"--drop-on", "20"},
+                     [](const SimOptions &o) {
+                         EXPECT_EQ(o.faults.dropOnCommand, std::optional<std::uint8_t>(0x20));
+                         EXPECT_FALSE(o.faults.noReplyTo);
+                     }},
+        AcceptedCase{"ReplyPaddingLargest", {"--reply-padding=65535"},
+                     [](const SimOptions &o) { EXPECT_EQ(o.faults.replyPadding, 65535u); }}),
     CaseName());
 
 struct RefusedCase {
@@ -146,14 +153,16 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"LatencyTooLong", {"--latency-us", "60000001"}, "from 0 to 60000000"},
         RefusedCase{"NoReplyPastAByte", {"--no-reply", "100"}, "00 to FF"},
         RefusedCase{"NoReplyNotHex", {"--no-reply", "xyz"}, "00 to FF"},
-        RefusedCase{"NoReplyPrefixOnly", {"--no-reply", "0x"}, "00 to FF"}),
+        RefusedCase{"NoReplyPrefixOnly", {"--no-reply", "0x"}, "00 to FF"},
+        RefusedCase{"DropOnPastAByte", {"--drop-on", "1FF"}, "--drop-on: '1FF' is not a command code"},
+        RefusedCase{"ReplyPaddingPastTheLargest", {"--reply-padding", "65536"}, "0 to 65535"}),
     CaseName());
 
 TEST(SimUsageTest, NamesEveryOption) {
     const std::string usage = SimUsage();
     for (const char *option : {"--chip", "--list-chips", "--image", "--save", "--instance", "--latency-us",
-                               "--log-frames", "--drop-at-unit", "--no-reply", "--wrong-echo", "--header-length",
-                               "--ack-junk", "--fail-erase-block", "--help"}) {
+                               "--log-frames", "--drop-at-unit", "--drop-on", "--no-reply", "--wrong-echo", "--header-length",
+                               "--ack-junk", "--fail-erase-block", "--reply-padding", "--help"}) {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
 }
