@@ -292,10 +292,12 @@ void DeviceServer::Serve() {
     int readConnection = -1;   // the host's newest PIPE00
     std::optional<std::uint8_t> filler;
     Message received(kLargestHostMessage);
+    bool scriptDue = false;  // the reply script has not gone to the newest read connection yet
 
     auto acceptReadConnection = [&] {
         if (!AcceptNewest(readPipeListen_, readConnection, [](int) {})) return false;
         setsockopt(readConnection, SOL_SOCKET, SO_SNDBUF, &kReadPipeSendBuffer, sizeof kReadPipeSendBuffer);
+        scriptDue = true;
         return true;
     };
 
@@ -305,6 +307,12 @@ void DeviceServer::Serve() {
         // replies belong on that newest connection.
         acceptReadConnection();
         Replies replies = firmware_.OnMessage(message);
+        const bool scriptNow = options_.replyScript && scriptDue;
+        if (options_.replyScript) {
+            replies.messages = scriptNow ? *options_.replyScript : std::vector<Message>{};
+            replies.endless.reset();
+            scriptDue = false;
+        }
         if ((!replies.messages.empty() || replies.endless) && options_.latency.count() > 0) {
             std::this_thread::sleep_for(options_.latency);
         }
@@ -315,6 +323,7 @@ void DeviceServer::Serve() {
             if (result == SendResult::PeerGone) CloseFd(readConnection);
             if (result == SendResult::Stopped) break;
         }
+        if (scriptNow) CloseFd(readConnection);
         // Any new message ends the filler of the one before.
         filler = replies.endless;
         for (const std::string &line : firmware_.TakeFrameLog()) std::cout << line << '\n';

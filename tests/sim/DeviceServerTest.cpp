@@ -324,5 +324,21 @@ TEST(DeviceServerLatency, RepliesStillArriveInOrder) {
     EXPECT_EQ(host.read.Receive(), Message(512, 0xFF));
 }
 
+TEST(DeviceServerReplyScript, EachNewReadPipeGetsTheScriptOnceAndIsThenClosed) {
+    ServerOptions options = Instance("scripted");
+    const std::vector<Message> script = {{0x20, 0x34}, Message(600, 0xCC), {0xFF}};
+    options.replyScript = script;
+    Simulator simulator(Chip(), options);
+    ASSERT_TRUE(simulator.Start());
+
+    for (const char *connection : {"first", "second"}) {
+        HostConnection host(simulator.MemberPath());
+        ASSERT_TRUE(host.write.Send({0x13, 0x01, 0x00, 0x01})) << connection;
+        for (const Message &expected : script) EXPECT_EQ(host.read.Receive(), expected) << connection;
+        EXPECT_EQ(host.read.Receive(), Message{}) << connection << ": the read pipe stayed open";
+        EXPECT_TRUE(host.write.Send(kIdentify)) << connection << ": later frames are not taken";
+    }
+}
+
 }  // namespace
 }  // namespace sim
