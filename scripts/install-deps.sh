@@ -9,6 +9,7 @@ packages=(
   libsqlite3-dev
   libgtest-dev libgmock-dev
   g++-mingw-w64-x86-64
+  clang libclang-rt-14-dev
   binutils util-linux
   xvfb xauth fonts-wqy-zenhei
 )

@@ -1,0 +1,224 @@
+// Fuzzes how the chip routines take the programmer's replies. Each input runs
+// one routine through the shipped library against a simulated programmer
+// whose replies are the input's messages (the simulator's reply script): the
+// host reads them in order, and once they are used up its reads fail at once,
+// so no input waits on the library's read limit.
+//
+// Input:
+//   byte 0     the routine: IdentifyChip, ReadChip, WriteChip, EraseChip (value mod 4)
+//   byte 1     bit 0 large transfer units, bit 1 write mode MX25L, bit 2 no chip selected
+//   bytes 2-3  CapacityKB, little-endian
+//   byte 4     EraseBlockKB
+//   bytes 5-6  size of the image a write sends, little-endian
+//   then the replies: each a 16-bit little-endian length and that many bytes
+//   (the last one may be cut short)
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include "ChipHost.h"
+#include "ChipModel.h"
+#include "ChipOperations.h"
+#include "FuzzCheck.h"
+#include "Simulator.h"
+#include "Un_Const.h"
+#include "Vantu.h"
+
+namespace {
+
+constexpr std::size_t kSettingsSize = 7;
+constexpr std::uint8_t kIdentifyEcho = 0x20;
+constexpr std::uint8_t kDone = 0xFF;
+constexpr int kMaxEraseBlocks = 256;
+
+enum class Routine { Identify, Read, Write, Erase };
+
+struct Settings {
+    Routine routine = Routine::Identify;
+    RunState state;
+    bool writeModeMX25L = false;
+    int imageSize = 0;
+};
+
+// Everything a routine shows the operator, kept for the checks.
+class RecordingHost final : public ChipHost {
+public:
+    explicit RecordingHost(bool writeModeMX25L) : writeModeMX25L_(writeModeMX25L) {}
+
+    void AppendLog(const QString &line) override { log.append(line); }
+    void SetGaugeMaximum(int maximum) override { gaugeMaximum = maximum; }
+    void SetGaugePosition(int position) override { gaugePositions.push_back(position); }
+    void ProcessPendingMessages() override {}
+    std::uint32_t TickCount() override { return tick_ += 250; }
+    bool WriteModeMX25LChecked() override { return writeModeMX25L_; }
+
+    QStringList log;
+    int gaugeMaximum = -1;
+    std::vector<int> gaugePositions;
+
+private:
+    bool writeModeMX25L_;
+    std::uint32_t tick_ = 0;
+};
+
+int LittleEndian16(std::span<const std::uint8_t> bytes) { return bytes[0] | bytes[1] << 8; }
+
+Settings ParseSettings(std::span<const std::uint8_t> bytes) {
+    Settings settings;
+    settings.routine = static_cast<Routine>(bytes[0] % 4);
+    settings.state.LargeTransfer = (bytes[1] & 1) != 0 ? 1 : 0;
+    settings.writeModeMX25L = (bytes[1] & 2) != 0;
+    settings.state.ChipSelected = (bytes[1] & 4) != 0 ? 0 : 1;
+    settings.state.CapacityKB = LittleEndian16(bytes.subspan(2));
+    settings.state.EraseBlockKB = bytes[4];
+    settings.state.FirstBlock = 1;
+    settings.imageSize = LittleEndian16(bytes.subspan(5));
+    return settings;
+}
+
+// The server sends no empty message (it would read as a vanished device), so
+// the script holds none.
+std::vector<sim::Message> ParseReplies(std::span<const std::uint8_t> bytes) {
+    std::vector<sim::Message> replies;
+    while (bytes.size() >= 2) {
+        const std::size_t length = std::min<std::size_t>(LittleEndian16(bytes), bytes.size() - 2);
+        if (length > 0) replies.emplace_back(bytes.begin() + 2, bytes.begin() + 2 + static_cast<std::ptrdiff_t>(length));
+        bytes = bytes.subspan(2 + length);
+    }
+    return replies;
+}
+
+// Gauge positions only move forward, within the gauge's range.
+void CheckGauge(const RecordingHost &host) {
+    for (std::size_t i = 0; i < host.gaugePositions.size(); ++i) {
+        FUZZ_CHECK(host.gaugePositions[i] >= 1 && host.gaugePositions[i] <= host.gaugeMaximum);
+        if (i > 0) FUZZ_CHECK(host.gaugePositions[i] > host.gaugePositions[i - 1]);
+    }
+}
+
+// A 4-byte reply as the host holds it: zero-filled past a short message.
+std::vector<std::uint8_t> AsFourByteReply(const sim::Message &message) {
+    std::vector<std::uint8_t> reply(4, 0);
+    std::copy_n(message.begin(), std::min<std::size_t>(message.size(), reply.size()), reply.begin());
+    return reply;
+}
+
+void RunIdentify(const Settings &settings, const std::vector<sim::Message> &replies) {
+    RecordingHost host(settings.writeModeMX25L);
+    const std::uint16_t id = IdentifyChip(host, settings.state);
+    // The host reads the first reply alone; one longer than 4 bytes fails that read.
+    std::uint16_t expected = 0;
+    if (!replies.empty() && replies[0].size() <= 4) {
+        const std::vector<std::uint8_t> reply = AsFourByteReply(replies[0]);
+        if (reply[0] == kIdentifyEcho) expected = static_cast<std::uint16_t>(reply[1] | reply[2] << 8);
+    }
+    FUZZ_CHECK(id == expected);
+}
+
+void RunRead(const Settings &settings, const std::vector<sim::Message> &replies) {
+    RecordingHost host(settings.writeModeMX25L);
+    QBuffer stream;
+    FUZZ_CHECK(stream.open(QIODevice::ReadWrite));
+    const bool complete = ReadChip(host, settings.state, stream);
+    CheckGauge(host);
+    const auto unitsRead = static_cast<qint64>(host.gaugePositions.size());
+    const auto unitCount = std::int64_t{settings.state.CapacityKB} * 1024 / TransferUnit(settings.state);
+    // Each unit takes a header and a payload, and a payload is one read of at
+    // most VANTU_MAX_TRANSFER bytes: the stream can't outgrow the units read.
+    FUZZ_CHECK(unitsRead <= static_cast<qint64>(replies.size() / 2));
+    FUZZ_CHECK(stream.size() <= unitsRead * VANTU_MAX_TRANSFER);
+    FUZZ_CHECK(stream.size() <= unitCount * VANTU_MAX_TRANSFER);
+    FUZZ_CHECK(!complete || (unitsRead == unitCount && unitCount > 0 && host.gaugePositions.back() == unitCount));
+}
+
+void RunWrite(const Settings &settings, const std::vector<sim::Message> &replies) {
+    RecordingHost host(settings.writeModeMX25L);
+    QByteArray image(settings.imageSize, '\xCC');
+    QBuffer stream(&image);
+    FUZZ_CHECK(stream.open(QIODevice::ReadOnly));
+    const bool complete = WriteChip(host, settings.state, stream);
+    CheckGauge(host);
+    // An acknowledgement is read one byte at a time, so only a one-byte FF message is one.
+    const auto acknowledgements = std::count(replies.begin(), replies.end(), sim::Message{kDone});
+    const auto unitsWritten = static_cast<std::int64_t>(host.gaugePositions.size());
+    const int unitBytes = TransferUnit(settings.state);
+    FUZZ_CHECK(unitsWritten <= acknowledgements);
+    FUZZ_CHECK(image.size() == settings.imageSize);
+    FUZZ_CHECK(!complete || unitsWritten == (settings.imageSize + unitBytes - 1) / unitBytes);
+}
+
+void RunErase(const Settings &settings, const std::vector<sim::Message> &replies) {
+    RecordingHost host(settings.writeModeMX25L);
+    const bool done = EraseChip(host, settings.state);
+    CheckGauge(host);
+    const auto doneReplies = std::count_if(replies.begin(), replies.end(), [](const sim::Message &message) {
+        return message.size() <= 4 && AsFourByteReply(message)[1] == kDone;
+    });
+    FUZZ_CHECK(static_cast<std::int64_t>(host.gaugePositions.size()) <= doneReplies);
+    FUZZ_CHECK(host.gaugeMaximum <= kMaxEraseBlocks);
+    // Every erase frame is taken here, so a done erase read the last block's reply.
+    FUZZ_CHECK(!done || (!host.gaugePositions.empty() && host.gaugePositions.back() == host.gaugeMaximum));
+}
+
+std::string registryFolder;
+
+void RemoveRegistry() {
+    std::error_code ignored;
+    std::filesystem::remove_all(registryFolder, ignored);
+}
+
+}  // namespace
+
+// A device registry of this process's own, so that no other programmer,
+// simulated or real, is found instead of the scripted one.
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+    char folder[] = "/tmp/kestro-fuzz-XXXXXX";
+    if (mkdtemp(folder) == nullptr) {
+        std::perror("chip_reply_fuzzer: mkdtemp");
+        std::exit(2);
+    }
+    registryFolder = folder;
+    std::atexit(RemoveRegistry);
+    setenv("XDG_RUNTIME_DIR", folder, 1);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    if (size < kSettingsSize) return 0;
+    const std::span<const std::uint8_t> input(data, size);
+    Settings settings = ParseSettings(input.first(kSettingsSize));
+    const std::vector<sim::Message> replies = ParseReplies(input.subspan(kSettingsSize));
+
+    sim::ServerOptions options;
+    options.instance = "chip-reply-fuzz";
+    options.replyScript = replies;
+    // The smallest chip: the firmware still takes every frame, and its work is not what is fuzzed.
+    sim::Simulator simulator(*sim::FindChipModel("24C64"), options);
+    std::string error;
+    if (!simulator.Start(&error)) {
+        std::fprintf(stderr, "chip_reply_fuzzer: %s\n", error.c_str());
+        std::abort();
+    }
+    FUZZ_CHECK(Vantu_GetNumDevices(&settings.state.DeviceCount) == VANTU_OK && settings.state.DeviceCount == 1);
+
+    switch (settings.routine) {
+    case Routine::Identify: RunIdentify(settings, replies); break;
+    case Routine::Read: RunRead(settings, replies); break;
+    case Routine::Write: RunWrite(settings, replies); break;
+    case Routine::Erase: RunErase(settings, replies); break;
+    }
+    return 0;
+}
