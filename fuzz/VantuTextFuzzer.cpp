@@ -19,7 +19,6 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,44 +67,40 @@ std::string_view AsCopied(std::string_view text) { return text.substr(0, vantu::
 
 bool IsPrefix(std::string_view prefix, std::string_view text) { return text.substr(0, prefix.size()) == prefix; }
 
-struct Member {
-    FakeMember fake;
-    std::optional<std::string> registryText;
-    std::uint32_t registrySize = 0;  // the byte size the registry reports
-    bool writePipeRefused = false;
-    bool readPipeRefused = false;
-};
-
 struct Scenario {
     bool windows98OrMe = false;
     std::uint32_t transferLength = 0;
-    std::vector<Member> members;
 };
 
-Member ParseMember(std::string_view line) {
-    Member member;
+// Adds the member of one input line to the system.
+void AddMember(std::string_view line, FakeSystem &system) {
     const auto flags = static_cast<std::uint8_t>(line.empty() ? 0 : line[0]);
     const std::vector<std::string_view> fields = Split(line.empty() ? line : line.substr(1), '\t');
     auto field = [&](std::size_t i) { return std::string(i < fields.size() ? fields[i] : std::string_view{}); };
 
+    FakeMember member;
     const int lookup = flags & 3;
-    member.fake.lookup = lookup == 1   ? vantu::MemberLookup::Failed
-                         : lookup == 2 ? vantu::MemberLookup::NoMoreItems
-                                       : vantu::MemberLookup::Found;
-    // Platforms report device paths as C strings: nothing after a zero.
-    if ((flags & 0x04) == 0) member.fake.devicePath = field(0).substr(0, field(0).find('\0'));
-    if ((flags & 0x08) != 0) member.fake.friendlyName = field(1);
-    if ((flags & 0x10) != 0) member.fake.deviceDesc = field(2);
-    if ((flags & 0x20) != 0) {
-        member.registryText = field(3);
-        const std::string size = field(4);
-        if (std::from_chars(size.data(), size.data() + size.size(), member.registrySize).ec != std::errc{}) {
-            member.registrySize = static_cast<std::uint32_t>(member.registryText->size() + 1);
+    member.lookup = lookup == 1   ? vantu::MemberLookup::Failed
+                    : lookup == 2 ? vantu::MemberLookup::NoMoreItems
+                                  : vantu::MemberLookup::Found;
+    if ((flags & 0x08) != 0) member.friendlyName = field(1);
+    if ((flags & 0x10) != 0) member.deviceDesc = field(2);
+    if ((flags & 0x04) == 0) {
+        // Platforms report device paths as C strings: nothing after a zero.
+        const std::string path = field(0).substr(0, field(0).find('\0'));
+        member.devicePath = path;
+        if ((flags & 0x20) != 0) {
+            vantu::fake::FakeRegistryValue value{field(3), 0};
+            const std::string size = field(4);
+            if (std::from_chars(size.data(), size.data() + size.size(), value.size).ec != std::errc{}) {
+                value.size = static_cast<std::uint32_t>(value.text.size() + 1);
+            }
+            system.registry[vantu::RegistryKeyForDevicePath(path)] = value;
         }
+        if ((flags & 0x40) != 0) system.unopenablePaths.insert(path + system.separator + "PIPE01");
+        if ((flags & 0x80) != 0) system.unopenablePaths.insert(path + system.separator + "PIPE00");
     }
-    member.writePipeRefused = (flags & 0x40) != 0;
-    member.readPipeRefused = (flags & 0x80) != 0;
-    return member;
+    system.members.push_back(std::move(member));
 }
 
 Scenario SetUp(std::string_view input, FakeSystem &system) {
@@ -120,26 +115,14 @@ Scenario SetUp(std::string_view input, FakeSystem &system) {
     system.basicVersion = version;
     system.separator = (systemFlags & 4) != 0 ? '/' : '\\';
 
-    for (std::size_t i = 1; i < lines.size() && scenario.members.size() < kMaxMembers; ++i) {
-        Member member = ParseMember(lines[i]);
-        system.members.push_back(member.fake);
-        if (member.fake.devicePath) {
-            const std::string &path = *member.fake.devicePath;
-            if (member.registryText) {
-                system.registry[vantu::RegistryKeyForDevicePath(path)] = {*member.registryText, member.registrySize};
-            }
-            if (member.writePipeRefused) system.unopenablePaths.insert(path + system.separator + "PIPE01");
-            if (member.readPipeRefused) system.unopenablePaths.insert(path + system.separator + "PIPE00");
-        }
-        scenario.members.push_back(std::move(member));
-    }
+    for (std::size_t i = 1; i < lines.size() && system.members.size() < kMaxMembers; ++i) AddMember(lines[i], system);
     return scenario;
 }
 
-std::int32_t ExpectedCount(const Scenario &scenario) {
+std::int32_t ExpectedCount(const FakeSystem &system) {
     std::int32_t count = 0;
-    for (std::size_t i = 0; i < scenario.members.size() && i < 127; ++i) {
-        const vantu::MemberLookup lookup = scenario.members[i].fake.lookup;
+    for (std::size_t i = 0; i < system.members.size() && i < 127; ++i) {
+        const vantu::MemberLookup lookup = system.members[i].lookup;
         if (lookup == vantu::MemberLookup::NoMoreItems) break;
         if (lookup == vantu::MemberLookup::Found) ++count;
     }
@@ -147,10 +130,10 @@ std::int32_t ExpectedCount(const Scenario &scenario) {
 }
 
 // The member an index reaches, with its device path; nullptr when none.
-const Member *Described(const Scenario &scenario, std::int32_t index) {
-    if (index < 0 || static_cast<std::size_t>(index) >= scenario.members.size()) return nullptr;
-    const Member &member = scenario.members[static_cast<std::size_t>(index)];
-    if (member.fake.lookup != vantu::MemberLookup::Found || !member.fake.devicePath) return nullptr;
+const FakeMember *Described(const FakeSystem &system, std::int32_t index) {
+    if (index < 0 || static_cast<std::size_t>(index) >= system.members.size()) return nullptr;
+    const FakeMember &member = system.members[static_cast<std::size_t>(index)];
+    if (member.lookup != vantu::MemberLookup::Found || !member.devicePath) return nullptr;
     return &member;
 }
 
@@ -170,13 +153,13 @@ void CheckProductString(vantu::Library &library, const FakeSystem &system, const
     FUZZ_CHECK(length >= 1 && length <= vantu::kMaxTextLength);
     const std::string_view text(buffer.get(), length);
 
-    const Member *member = Described(scenario, index);
+    const FakeMember *member = Described(system, index);
     FUZZ_CHECK(member != nullptr);
-    const std::string &path = *member->fake.devicePath;
+    const std::string &path = *member->devicePath;
     if (option == VANTU_TEXT_DISPLAY_NAME) {
-        const std::string &source = member->fake.friendlyName ? *member->fake.friendlyName
-                                    : member->fake.deviceDesc ? *member->fake.deviceDesc
-                                                              : path;
+        const std::string &source = member->friendlyName ? *member->friendlyName
+                                    : member->deviceDesc ? *member->deviceDesc
+                                                         : path;
         FUZZ_CHECK(IsPrefix(text, source));
     } else if (scenario.windows98OrMe) {
         // The value read is the one under the key this call asked for.
@@ -189,7 +172,7 @@ void CheckProductString(vantu::Library &library, const FakeSystem &system, const
     }
 }
 
-void CheckOpen(vantu::Library &library, FakeSystem &system, const Scenario &scenario, std::int32_t index) {
+void CheckOpen(vantu::Library &library, FakeSystem &system, std::int32_t index) {
     const std::size_t opensBefore = system.opens.size();
     const std::int32_t status = library.OpenDevice(index);
     FUZZ_CHECK(status >= VANTU_OK && status <= VANTU_NO_DEVICE);
@@ -199,13 +182,13 @@ void CheckOpen(vantu::Library &library, FakeSystem &system, const Scenario &scen
         FUZZ_CHECK(!system.opens[i].path.empty() && system.opens[i].path.size() <= vantu::kMaxTextLength);
     }
 
-    const Member *member = Described(scenario, index);
-    if (member == nullptr || member->fake.devicePath->size() > vantu::kMaxTextLength) {
+    const FakeMember *member = Described(system, index);
+    if (member == nullptr || member->devicePath->size() > vantu::kMaxTextLength) {
         FUZZ_CHECK(status == VANTU_NO_DEVICE);
         return;
     }
     if (status == VANTU_OK) {
-        const std::string &device = *member->fake.devicePath;
+        const std::string &device = *member->devicePath;
         FUZZ_CHECK(system.opens.size() == opensBefore + 3);
         FUZZ_CHECK(system.opens[opensBefore].path == device);
         FUZZ_CHECK(system.opens[opensBefore + 1].path == device + system.separator + "PIPE01");
@@ -234,29 +217,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FakeSystem system;
     const Scenario scenario = SetUp(std::string_view(reinterpret_cast<const char *>(data), size), system);
 
-    for (const Member &member : scenario.members) {
-        if (!member.fake.devicePath) continue;
+    for (const FakeMember &member : system.members) {
+        if (!member.devicePath) continue;
         std::string instanceId = "left over";
-        vantu::CUsbIF::InstanceIdFromPath(*member.fake.devicePath, &instanceId);
-        FUZZ_CHECK(instanceId == InstanceIdByFields(*member.fake.devicePath));
+        vantu::CUsbIF::InstanceIdFromPath(*member.devicePath, &instanceId);
+        FUZZ_CHECK(instanceId == InstanceIdByFields(*member.devicePath));
     }
 
     {
         vantu::Library library(std::make_unique<vantu::fake::FakePlatform>(system));
         std::int32_t count = -1;
         const std::int32_t status = library.GetNumDevices(&count);
-        FUZZ_CHECK(count == ExpectedCount(scenario));
+        FUZZ_CHECK(count == ExpectedCount(system));
         FUZZ_CHECK(status == (count >= 1 ? VANTU_OK : VANTU_NOT_FOUND));
 
-        const auto last = static_cast<std::int32_t>(scenario.members.size());
+        const auto last = static_cast<std::int32_t>(system.members.size());
         for (std::int32_t index = -1; index <= last; ++index) {
             for (std::int32_t option : {VANTU_TEXT_INSTANCE_ID, VANTU_TEXT_DISPLAY_NAME, 2}) {
                 CheckProductString(library, system, scenario, index, option);
             }
-            CheckOpen(library, system, scenario, index);
+            CheckOpen(library, system, index);
             CheckTransfers(library, system, scenario.transferLength);
         }
-        CheckOpen(library, system, scenario, last - 1);
+        CheckOpen(library, system, last - 1);
         CheckTransfers(library, system, scenario.transferLength);
         const std::int32_t closed = library.CloseDevice();
         FUZZ_CHECK(closed == VANTU_OK || closed == VANTU_CLOSE_NOT_OPEN);
