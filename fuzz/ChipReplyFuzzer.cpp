@@ -12,8 +12,6 @@
 //   bytes 5-6  size of the image a write sends, little-endian
 //   then the replies: each a 16-bit little-endian length and that many bytes
 //   (the last one may be cut short)
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -53,7 +51,8 @@ struct Settings {
     int imageSize = 0;
 };
 
-// Everything a routine shows the operator, kept for the checks.
+// What a routine shows the operator, kept for the checks: the result it
+// returns and the log it writes must agree.
 class RecordingHost final : public ChipHost {
 public:
     explicit RecordingHost(bool writeModeMX25L) : writeModeMX25L_(writeModeMX25L) {}
@@ -142,6 +141,7 @@ void RunRead(const Settings &settings, const std::vector<sim::Message> &replies)
     FUZZ_CHECK(stream.size() <= unitsRead * VANTU_MAX_TRANSFER);
     FUZZ_CHECK(stream.size() <= unitCount * VANTU_MAX_TRANSFER);
     FUZZ_CHECK(!complete || (unitsRead == unitCount && unitCount > 0 && host.gaugePositions.back() == unitCount));
+    FUZZ_CHECK(complete == host.log.contains(QStringLiteral("读取数据已完成...")));
 }
 
 void RunWrite(const Settings &settings, const std::vector<sim::Message> &replies) {
@@ -158,6 +158,7 @@ void RunWrite(const Settings &settings, const std::vector<sim::Message> &replies
     FUZZ_CHECK(unitsWritten <= acknowledgements);
     FUZZ_CHECK(image.size() == settings.imageSize);
     FUZZ_CHECK(!complete || unitsWritten == (settings.imageSize + unitBytes - 1) / unitBytes);
+    FUZZ_CHECK(complete == host.log.contains(QStringLiteral("写数据已完成...")));
 }
 
 void RunErase(const Settings &settings, const std::vector<sim::Message> &replies) {
@@ -171,6 +172,7 @@ void RunErase(const Settings &settings, const std::vector<sim::Message> &replies
     FUZZ_CHECK(host.gaugeMaximum <= kMaxEraseBlocks);
     // Every erase frame is taken here, so a done erase read the last block's reply.
     FUZZ_CHECK(!done || (!host.gaugePositions.empty() && host.gaugePositions.back() == host.gaugeMaximum));
+    FUZZ_CHECK(done == host.log.contains(QStringLiteral("擦除芯片完成...")));
 }
 
 std::string registryFolder;
