@@ -1,22 +1,28 @@
-// Fuzzes how the chip routines take the programmer's replies. Each input runs
-// one routine through the shipped library against a simulated programmer
-// whose replies are the input's messages (the simulator's reply script): the
-// host reads them in order, and once they are used up its reads fail at once,
-// so no input waits on the library's read limit.
+// Fuzzes how the chip routines and the exchanges of the settings, pin-mode
+// and service commands take the programmer's replies. Each input runs one of
+// them through the shipped library against a simulated programmer whose
+// replies are the input's messages (the simulator's reply script): the host
+// reads them in order, and once they are used up its reads fail at once, so
+// no input waits on the library's read limit.
 //
 // Input:
-//   byte 0     the routine: IdentifyChip, ReadChip, WriteChip, EraseChip (value mod 4)
+//   byte 0     what runs (value mod 7): IdentifyChip, ReadChip, WriteChip,
+//              EraseChip, a service command, a pin mode, the speed
 //   byte 1     bit 0 large transfer units, bit 1 write mode MX25L, bit 2 no chip selected
 //   bytes 2-3  CapacityKB, little-endian
 //   byte 4     EraseBlockKB
 //   bytes 5-6  size of the image a write sends, little-endian
+//   byte 7     the service command or pin mode (in declaration order, modulo
+//              their number), or the speed divisor
 //   then the replies: each a 16-bit little-endian length and that many bytes
 //   (the last one may be cut short)
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <system_error>
@@ -31,24 +37,32 @@
 #include "ChipModel.h"
 #include "ChipOperations.h"
 #include "FuzzCheck.h"
+#include "PinModes.h"
+#include "ServiceCommands.h"
 #include "Simulator.h"
 #include "Un_Const.h"
+#include "Un_SetSizeSpeed.h"
 #include "Vantu.h"
 
 namespace {
 
-constexpr std::size_t kSettingsSize = 7;
+constexpr std::size_t kSettingsSize = 8;
 constexpr std::uint8_t kIdentifyEcho = 0x20;
+constexpr std::uint8_t kSpeedEcho = 0xFC;
 constexpr std::uint8_t kDone = 0xFF;
 constexpr int kMaxEraseBlocks = 256;
+constexpr int kServiceCommands = static_cast<int>(ServiceCommand::SpiClockTest) + 1;
+constexpr int kPinModes = static_cast<int>(PinMode::Io24CX) + 1;
 
-enum class Routine { Identify, Read, Write, Erase };
+enum class Routine { Identify, Read, Write, Erase, Service, PinMode, Speed };
+constexpr int kRoutines = static_cast<int>(Routine::Speed) + 1;
 
 struct Settings {
     Routine routine = Routine::Identify;
     RunState state;
     bool writeModeMX25L = false;
     int imageSize = 0;
+    std::uint8_t choice = 0;  // service command, pin mode or speed divisor
 };
 
 // What a routine shows the operator, kept for the checks: the result it
@@ -77,7 +91,7 @@ int LittleEndian16(std::span<const std::uint8_t> bytes) { return bytes[0] | byte
 
 Settings ParseSettings(std::span<const std::uint8_t> bytes) {
     Settings settings;
-    settings.routine = static_cast<Routine>(bytes[0] % 4);
+    settings.routine = static_cast<Routine>(bytes[0] % kRoutines);
     settings.state.LargeTransfer = (bytes[1] & 1) != 0 ? 1 : 0;
     settings.writeModeMX25L = (bytes[1] & 2) != 0;
     settings.state.ChipSelected = (bytes[1] & 4) != 0 ? 0 : 1;
@@ -85,6 +99,7 @@ Settings ParseSettings(std::span<const std::uint8_t> bytes) {
     settings.state.EraseBlockKB = bytes[4];
     settings.state.FirstBlock = 1;
     settings.imageSize = LittleEndian16(bytes.subspan(5));
+    settings.choice = bytes[7];
     return settings;
 }
 
@@ -175,6 +190,55 @@ void RunErase(const Settings &settings, const std::vector<sim::Message> &replies
     FUZZ_CHECK(done == host.log.contains(QStringLiteral("擦除芯片完成...")));
 }
 
+// The exchanges below read their reply over a buffer that holds the frame:
+// the first reply, when it fits, replaces the start and the rest stays.
+template <std::size_t Size>
+std::array<std::uint8_t, Size> ReadOver(std::array<std::uint8_t, Size> buffer, const std::vector<sim::Message> &replies) {
+    if (!replies.empty() && replies[0].size() <= Size) std::ranges::copy(replies[0], buffer.begin());
+    return buffer;
+}
+
+// Service, pin-mode and speed commands go out on the pipes of the last open,
+// as the window's connect left them.
+void OpenAsConnected() { FUZZ_CHECK(Vantu_OpenDevice(0) == VANTU_OK); }
+
+void RunService(const Settings &settings, const std::vector<sim::Message> &replies) {
+    OpenAsConnected();
+    const auto command = static_cast<ServiceCommand>(settings.choice % kServiceCommands);
+    const ServiceOutcome outcome = RunServiceCommand(command);
+    if (outcome.bufferBytes) FUZZ_CHECK(outcome.bufferBytes->size() == 4 || outcome.bufferBytes->size() == 8);
+    // The frame-echo tests pass only on a first reply that starts with their code.
+    if (command == ServiceCommand::PinTest || command == ServiceCommand::SpiClockTest) {
+        const std::uint8_t code = command == ServiceCommand::PinTest ? 0x88 : 0xFD;
+        const bool passed = outcome.message == QStringLiteral("测试OK");
+        FUZZ_CHECK(!passed || (!replies.empty() && replies[0].size() <= 8 && replies[0][0] == code));
+    }
+}
+
+void RunPinMode(const Settings &settings, const std::vector<sim::Message> &replies) {
+    OpenAsConnected();
+    RecordingHost host(settings.writeModeMX25L);
+    const auto mode = static_cast<PinMode>(settings.choice % kPinModes);
+    const PinModeOutcome outcome = ConfigurePinMode(host, mode);
+    FUZZ_CHECK(outcome.sent == BuildPinModeFrame(mode));
+    // A reply longer than the buffer fails the read, and what the failed read
+    // left in the buffer is not the library's promise.
+    const bool read = !replies.empty() && replies[0].size() <= outcome.buffer.size();
+    if (read || replies.empty()) FUZZ_CHECK(outcome.buffer == ReadOver(outcome.sent, replies));
+    FUZZ_CHECK(!outcome.accepted || read);
+    FUZZ_CHECK(host.log.size() == (outcome.accepted ? 1 : 0));
+}
+
+void RunSpeed(const Settings &settings, const std::vector<sim::Message> &replies) {
+    OpenAsConnected();
+    const std::optional<std::uint8_t> inEffect = SendSpeed(settings.choice);
+    const SpeedFrame frame = BuildSpeedFrame(settings.choice);
+    const std::array<std::uint8_t, 8> reply =
+        ReadOver(std::array<std::uint8_t, 8>{frame[0], frame[1], frame[2], frame[3]}, replies);
+    const bool answered = !replies.empty() && replies[0].size() <= reply.size() && reply[0] == kSpeedEcho;
+    FUZZ_CHECK(inEffect == (answered ? std::optional<std::uint8_t>(reply[1]) : std::nullopt));
+}
+
 std::string registryFolder;
 
 void RemoveRegistry() {
@@ -221,6 +285,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     case Routine::Read: RunRead(settings, replies); break;
     case Routine::Write: RunWrite(settings, replies); break;
     case Routine::Erase: RunErase(settings, replies); break;
+    case Routine::Service: RunService(settings, replies); break;
+    case Routine::PinMode: RunPinMode(settings, replies); break;
+    case Routine::Speed: RunSpeed(settings, replies); break;
     }
     return 0;
 }
