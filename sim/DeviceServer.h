@@ -23,10 +23,11 @@ struct ServerOptions {
     // Delay before the replies to each message (models the USB link).
     std::chrono::microseconds latency{0};
     // For fuzzing the host's reply handling: when set, the firmware still
-    // takes every message but its replies are not sent. The first message on
-    // each new read connection is answered with these messages instead, and
-    // that connection is then closed, so the host reads them in order and its
-    // next read fails at once instead of waiting for a reply that never comes.
+    // takes every message but its replies are not sent. The first message
+    // taken after each new read connection is answered with these messages
+    // instead, and that connection is then closed, so the host reads them in
+    // order and its next read fails at once instead of waiting for a reply
+    // that never comes.
     std::optional<std::vector<Message>> replyScript;
 };
 
