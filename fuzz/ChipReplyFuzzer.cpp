@@ -109,7 +109,8 @@ std::vector<sim::Message> ParseReplies(std::span<const std::uint8_t> bytes) {
     std::vector<sim::Message> replies;
     while (bytes.size() >= 2) {
         const std::size_t length = std::min<std::size_t>(LittleEndian16(bytes), bytes.size() - 2);
-        if (length > 0) replies.emplace_back(bytes.begin() + 2, bytes.begin() + 2 + static_cast<std::ptrdiff_t>(length));
+        const std::span<const std::uint8_t> message = bytes.subspan(2, length);
+        if (!message.empty()) replies.emplace_back(message.begin(), message.end());
         bytes = bytes.subspan(2 + length);
     }
     return replies;
@@ -193,7 +194,8 @@ void RunErase(const Settings &settings, const std::vector<sim::Message> &replies
 // The exchanges below read their reply over a buffer that holds the frame:
 // the first reply, when it fits, replaces the start and the rest stays.
 template <std::size_t Size>
-std::array<std::uint8_t, Size> ReadOver(std::array<std::uint8_t, Size> buffer, const std::vector<sim::Message> &replies) {
+std::array<std::uint8_t, Size> ReadOver(std::array<std::uint8_t, Size> buffer,
+                                        const std::vector<sim::Message> &replies) {
     if (!replies.empty() && replies[0].size() <= Size) std::ranges::copy(replies[0], buffer.begin());
     return buffer;
 }

@@ -145,7 +145,9 @@ void CheckProductString(vantu::Library &library, const FakeSystem &system, const
     const std::int32_t status = library.GetProductString(index, buffer.get(), option);
     FUZZ_CHECK(status == VANTU_OK || status == VANTU_NOT_FOUND);
     if (status != VANTU_OK) {
-        FUZZ_CHECK(std::all_of(buffer.get(), buffer.get() + vantu::kTextBufferSize, [](char c) { return c == kCanary; }));
+        const bool untouched =
+            std::all_of(buffer.get(), buffer.get() + vantu::kTextBufferSize, [](char c) { return c == kCanary; });
+        FUZZ_CHECK(untouched);
         return;
     }
     FUZZ_CHECK(option == VANTU_TEXT_INSTANCE_ID || option == VANTU_TEXT_DISPLAY_NAME);
