@@ -151,6 +151,10 @@ bool WaitFor(int fd, short events, Clock::time_point deadline) {
     }
 }
 
+timeval AsTimeval(int milliseconds) {
+    return {milliseconds / 1000, static_cast<suseconds_t>(milliseconds % 1000) * 1000};
+}
+
 // Connects to the SEQPACKET socket `name` in the folder `parent`. The path of
 // a member's pipe is longer than a socket address holds, so the address goes
 // through the folder's descriptor.
@@ -164,9 +168,11 @@ Handle ConnectPipe(const std::string &parent, const std::string &name) {
     if (length < 0 || static_cast<std::size_t>(length) >= sizeof address.sun_path) return kInvalidHandle;
     Descriptor pipe(socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0));
     if (pipe.get() < 0) return kInvalidHandle;
-    // Bounds the wait for a server whose queue of new connections is full.
-    const timeval limit{registry::kReadTimeoutMs / 1000, 0};
+    // Bounds the wait for a server whose queue of new connections is full,
+    // and each read's wait for its message.
+    const timeval limit = AsTimeval(registry::kReadTimeoutMs);
     setsockopt(pipe.get(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    setsockopt(pipe.get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     if (RetryOnInterrupt([&] {
             return connect(pipe.get(), reinterpret_cast<const sockaddr *>(&address), sizeof address);
         }) != 0) {
@@ -234,27 +240,41 @@ public:
         }
     }
 
+    // One blocking receive, bounded by the pipe's SO_RCVTIMEO: a read is on
+    // the path of every unit, and waiting in poll() first would cost it two
+    // more system calls.
     bool Read(Handle handle, void *buffer, std::uint32_t length, std::uint32_t *moved) override {
         *moved = 0;
         const int fd = static_cast<int>(handle);
         const auto deadline = Clock::now() + std::chrono::milliseconds(registry::kReadTimeoutMs);
+        bool limitShortened = false;
+        const auto result = [&](bool done) {
+            if (limitShortened) {
+                const timeval limit = AsTimeval(registry::kReadTimeoutMs);
+                setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+            }
+            return done;
+        };
         for (;;) {
             iovec part{buffer, length};
             msghdr message{};
             message.msg_iov = &part;
             message.msg_iovlen = 1;
-            const ssize_t got = recvmsg(fd, &message, MSG_DONTWAIT);
+            const ssize_t got = recvmsg(fd, &message, 0);
             if (got > 0) {
                 // A message longer than the read is an overflow: it is consumed and the read fails.
-                if ((message.msg_flags & MSG_TRUNC) != 0) return false;
+                if ((message.msg_flags & MSG_TRUNC) != 0) return result(false);
                 *moved = static_cast<std::uint32_t>(got);
-                return true;
+                return result(true);
             }
             // Servers send no empty messages: zero bytes mean the server is gone.
-            if (got == 0) return false;
-            if (errno == EINTR) continue;
-            if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
-            if (!WaitFor(fd, POLLIN, deadline)) return false;
+            if (got == 0 || errno != EINTR) return result(false);
+            // A signal restarts the wait: only the time left to the deadline remains.
+            const int left = MillisecondsLeft(deadline);
+            if (left == 0) return result(false);
+            const timeval limit = AsTimeval(left);
+            setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+            limitShortened = true;
         }
     }
 
