@@ -151,10 +151,6 @@ bool WaitFor(int fd, short events, Clock::time_point deadline) {
     }
 }
 
-timeval AsTimeval(int milliseconds) {
-    return {milliseconds / 1000, static_cast<suseconds_t>(milliseconds % 1000) * 1000};
-}
-
 // Connects to the SEQPACKET socket `name` in the folder `parent`. The path of
 // a member's pipe is longer than a socket address holds, so the address goes
 // through the folder's descriptor.
@@ -168,11 +164,9 @@ Handle ConnectPipe(const std::string &parent, const std::string &name) {
     if (length < 0 || static_cast<std::size_t>(length) >= sizeof address.sun_path) return kInvalidHandle;
     Descriptor pipe(socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0));
     if (pipe.get() < 0) return kInvalidHandle;
-    // Bounds the wait for a server whose queue of new connections is full,
-    // and each read's wait for its message.
-    const timeval limit = AsTimeval(registry::kReadTimeoutMs);
+    // Bounds the wait for a server whose queue of new connections is full.
+    const timeval limit{registry::kReadTimeoutMs / 1000, 0};
     setsockopt(pipe.get(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-    setsockopt(pipe.get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     if (RetryOnInterrupt([&] {
             return connect(pipe.get(), reinterpret_cast<const sockaddr *>(&address), sizeof address);
         }) != 0) {
@@ -240,22 +234,18 @@ public:
         }
     }
 
-    // One blocking receive, bounded by the pipe's SO_RCVTIMEO: a read is on
-    // the path of every unit, and waiting in poll() first would cost it two
-    // more system calls.
+    // One blocking receive bounded by SO_RCVTIMEO: a read is on the path of
+    // every unit, and a non-blocking try followed by poll() costs two more
+    // system calls whenever the reply is not there yet. The bound is set on
+    // each read, as a handle may come from anywhere.
     bool Read(Handle handle, void *buffer, std::uint32_t length, std::uint32_t *moved) override {
         *moved = 0;
         const int fd = static_cast<int>(handle);
         const auto deadline = Clock::now() + std::chrono::milliseconds(registry::kReadTimeoutMs);
-        bool limitShortened = false;
-        const auto result = [&](bool done) {
-            if (limitShortened) {
-                const timeval limit = AsTimeval(registry::kReadTimeoutMs);
-                setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-            }
-            return done;
-        };
-        for (;;) {
+        // A signal ends the receive early; the next one waits only for what is left.
+        for (int left = registry::kReadTimeoutMs; left > 0; left = MillisecondsLeft(deadline)) {
+            const timeval limit{left / 1000, static_cast<suseconds_t>(left % 1000) * 1000};
+            setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
             iovec part{buffer, length};
             msghdr message{};
             message.msg_iov = &part;
@@ -263,19 +253,14 @@ public:
             const ssize_t got = recvmsg(fd, &message, 0);
             if (got > 0) {
                 // A message longer than the read is an overflow: it is consumed and the read fails.
-                if ((message.msg_flags & MSG_TRUNC) != 0) return result(false);
+                if ((message.msg_flags & MSG_TRUNC) != 0) return false;
                 *moved = static_cast<std::uint32_t>(got);
-                return result(true);
+                return true;
             }
             // Servers send no empty messages: zero bytes mean the server is gone.
-            if (got == 0 || errno != EINTR) return result(false);
-            // A signal restarts the wait: only the time left to the deadline remains.
-            const int left = MillisecondsLeft(deadline);
-            if (left == 0) return result(false);
-            const timeval limit = AsTimeval(left);
-            setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-            limitShortened = true;
+            if (got == 0 || errno != EINTR) return false;
         }
+        return false;
     }
 
     void Close(Handle handle) override {
