@@ -3,6 +3,8 @@
 // end, edit, undo, save, load from a file.
 // Prints a table and writes it as hexview.csv into the folder named by the
 // first argument.
+#include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>

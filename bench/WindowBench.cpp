@@ -5,7 +5,10 @@
 // by the first argument.
 #include <malloc.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
