@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <cstring>
 #include <numeric>
+#include <typeinfo>
 #include <utility>
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
@@ -237,13 +239,20 @@ void DataBuffer::LoadBufferFromStream(QIODevice &stream) {
         if (!stream.seek(0)) {
             throw BufferError(QStringLiteral("Stream read error"));
         }
-        bytes_.resize(stream.size());
-        for (qsizetype done = 0; done < Size();) {
-            const qsizetype wanted = std::min(kChunkSize, Size() - done);
-            if (stream.read(bytes_.data() + done, wanted) != wanted) {
-                throw BufferError(QStringLiteral("Stream read error"));
+        if (typeid(stream) == typeid(QBuffer) && stream.isReadable()) {
+            // A memory stream hands its bytes over shared, not copied: copying
+            // a whole chip's image would hold the window up at the end of a read.
+            bytes_ = static_cast<QBuffer &>(stream).buffer();
+            stream.seek(stream.size());
+        } else {
+            bytes_.resize(stream.size());
+            for (qsizetype done = 0; done < Size();) {
+                const qsizetype wanted = std::min(kChunkSize, Size() - done);
+                if (stream.read(bytes_.data() + done, wanted) != wanted) {
+                    throw BufferError(QStringLiteral("Stream read error"));
+                }
+                done += wanted;
             }
-            done += wanted;
         }
     } catch (...) {
         ForgetEdits();

@@ -176,6 +176,22 @@ bool AcceptNewest(int listener, int &current, Retire retire) {
     }
 }
 
+// Whether a connection waits on the listener, without the cost of an accept
+// that finds none (the kernel makes and drops a socket for it).
+bool ConnectionPending(int listener) {
+    pollfd wait{listener, POLLIN, 0};
+    return RetryOnInterrupt([&] { return poll(&wait, 1, 0); }) > 0;
+}
+
+// The first tick of the link's clock after `arrival`: the clock ticks every
+// `period` from `epoch`, as a full-speed USB device answers in the next 1 ms
+// frame. A host that sends its next message within the frame loses no time,
+// and a late wake-up of the server does not add up over many replies.
+Clock::time_point NextTick(Clock::time_point epoch, std::chrono::microseconds period, Clock::time_point arrival) {
+    const auto ticks = (arrival - epoch) / period + 1;
+    return epoch + ticks * period;
+}
+
 enum class SendResult { Sent, Dropped, PeerGone, Stopped };
 
 // Sends one message, waiting a bounded time for room in the pipe; a stop
@@ -288,6 +304,7 @@ bool DeviceServer::Register(std::string *error) {
 
 void DeviceServer::Serve() {
     if (memberFd_ < 0) return;
+    const Clock::time_point linkEpoch = Clock::now();
     int writeConnection = -1;  // the host's newest PIPE01
     int readConnection = -1;   // the host's newest PIPE00
     std::optional<std::uint8_t> filler;
@@ -302,10 +319,10 @@ void DeviceServer::Serve() {
     };
 
     // Returns false when the device is to vanish.
-    auto handle = [&](const Message &message) {
+    auto handle = [&](const Message &message, Clock::time_point arrival) {
         // The host may have opened PIPE00 again just before writing: the
         // replies belong on that newest connection.
-        acceptReadConnection();
+        if (ConnectionPending(readPipeListen_)) acceptReadConnection();
         Replies replies = firmware_.OnMessage(message);
         const bool scriptNow = options_.replyScript && scriptDue;
         if (options_.replyScript) {
@@ -314,7 +331,7 @@ void DeviceServer::Serve() {
             scriptDue = false;
         }
         if ((!replies.messages.empty() || replies.endless) && options_.latency.count() > 0) {
-            std::this_thread::sleep_for(options_.latency);
+            std::this_thread::sleep_until(NextTick(linkEpoch, options_.latency, arrival));
         }
         for (const Message &reply : replies.messages) {
             if (readConnection < 0) break;
@@ -326,8 +343,11 @@ void DeviceServer::Serve() {
         if (scriptNow) CloseFd(readConnection);
         // Any new message ends the filler of the one before.
         filler = replies.endless;
-        for (const std::string &line : firmware_.TakeFrameLog()) std::cout << line << '\n';
-        std::cout.flush();
+        const std::vector<std::string> lines = firmware_.TakeFrameLog();
+        if (!lines.empty()) {
+            for (const std::string &line : lines) std::cout << line << '\n';
+            std::cout.flush();
+        }
         return !replies.dropDevice;
     };
 
@@ -364,6 +384,7 @@ void DeviceServer::Serve() {
             return true;
         }
         const ssize_t got = receiveOne(writeConnection);
+        const Clock::time_point arrival = Clock::now();
         if (got < 0) {
             if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) CloseFd(writeConnection);
             return true;
@@ -373,7 +394,7 @@ void DeviceServer::Serve() {
             if ((events & (POLLHUP | POLLERR)) != 0) CloseFd(writeConnection);
             return true;
         }
-        return handle(Message(received.begin(), received.begin() + got));
+        return handle(Message(received.begin(), received.begin() + got), arrival);
     };
 
     bool serving = true;
@@ -385,7 +406,7 @@ void DeviceServer::Serve() {
             const ssize_t got = receiveOne(oldConnection);
             if (got < 0 && errno == EINTR) continue;
             if (got <= 0) return;
-            serving = handle(Message(received.begin(), received.begin() + got));
+            serving = handle(Message(received.begin(), received.begin() + got), Clock::now());
         }
     };
 

@@ -20,7 +20,8 @@ struct ServerOptions {
     std::uint16_t productId = 0x4b51;
     std::string friendlyName = "Kestro USB Programmer (simulated)";
     std::string deviceDesc = "Kestro USB Programmer";
-    // Delay before the replies to each message (models the USB link).
+    // Models the USB link: the replies to a message wait for the next tick
+    // of a clock of this period (0: they leave at once).
     std::chrono::microseconds latency{0};
     // For fuzzing the host's reply handling: when set, the firmware still
     // takes every message but its replies are not sent. The first message

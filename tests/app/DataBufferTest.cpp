@@ -140,6 +140,25 @@ TEST_F(BufferFileTest, StreamLoadReadsFromTheStartAndForgetsEveryEdit) {
     EXPECT_FALSE(buffer_.ReadOnlyFile());
 }
 
+// A memory stream's bytes may be taken over without a copy; edits on either
+// side must still leave the other as it was.
+TEST_F(BufferFileTest, StreamLoadLeavesTheStreamAndTheBufferApart) {
+    const QByteArray chipImage = Pattern(300, 4);
+    QBuffer stream;
+    stream.setData(chipImage);
+    ASSERT_TRUE(stream.open(QIODevice::ReadWrite));
+    buffer_.LoadBufferFromStream(stream);
+
+    EXPECT_EQ(stream.pos(), stream.size());
+    buffer_.OverwriteByte(5, 'e');
+    EXPECT_TRUE(SameBytes(stream.data(), chipImage));
+    ASSERT_TRUE(stream.seek(7));
+    ASSERT_EQ(stream.write("s"), 1);
+    QByteArray edited = chipImage;
+    edited[5] = 'e';
+    EXPECT_TRUE(SameBytes(buffer_.Bytes(), edited));
+}
+
 TEST_F(BufferFileTest, StreamLoadThenSaveWritesExactlyTheStreamBytes) {
     const QByteArray chipImage = Pattern(4096, 3);
     LoadBytes(buffer_, chipImage);

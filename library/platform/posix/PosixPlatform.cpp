@@ -151,6 +151,12 @@ bool WaitFor(int fd, short events, Clock::time_point deadline) {
     }
 }
 
+// Bounds each blocking receive on `fd` to `milliseconds`.
+void SetReadBound(int fd, int milliseconds) {
+    const timeval limit{milliseconds / 1000, static_cast<suseconds_t>(milliseconds % 1000) * 1000};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+}
+
 // Connects to the SEQPACKET socket `name` in the folder `parent`. The path of
 // a member's pipe is longer than a socket address holds, so the address goes
 // through the folder's descriptor.
@@ -167,6 +173,7 @@ Handle ConnectPipe(const std::string &parent, const std::string &name) {
     // Bounds the wait for a server whose queue of new connections is full.
     const timeval limit{registry::kReadTimeoutMs / 1000, 0};
     setsockopt(pipe.get(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    SetReadBound(pipe.get(), registry::kReadTimeoutMs);
     if (RetryOnInterrupt([&] {
             return connect(pipe.get(), reinterpret_cast<const sockaddr *>(&address), sizeof address);
         }) != 0) {
@@ -214,8 +221,11 @@ public:
         if (errno != ENOTDIR) return kInvalidHandle;
         const std::string full = path;
         const std::size_t slash = full.rfind('/');
-        if (slash == std::string::npos) return ConnectPipe(".", full);
-        return ConnectPipe(slash == 0 ? "/" : full.substr(0, slash), full.substr(slash + 1));
+        const Handle pipe = slash == std::string::npos
+                                ? ConnectPipe(".", full)
+                                : ConnectPipe(slash == 0 ? "/" : full.substr(0, slash), full.substr(slash + 1));
+        if (pipe != kInvalidHandle) connectedPipes_.push_back(static_cast<int>(pipe));
+        return pipe;
     }
 
     bool Write(Handle handle, const void *buffer, std::uint32_t length, std::uint32_t *moved) override {
@@ -234,35 +244,48 @@ public:
         }
     }
 
+    // One blocking receive bounded by SO_RCVTIMEO: a read is on the path of
+    // every unit, and a non-blocking try followed by poll() costs two more
+    // system calls whenever the reply is not there yet. A pipe connected here
+    // carries the whole bound from the start; any other handle gets it set.
     bool Read(Handle handle, void *buffer, std::uint32_t length, std::uint32_t *moved) override {
         *moved = 0;
         const int fd = static_cast<int>(handle);
+        const bool connectedHere = std::ranges::find(connectedPipes_, fd) != connectedPipes_.end();
         const auto deadline = Clock::now() + std::chrono::milliseconds(registry::kReadTimeoutMs);
-        for (;;) {
+        bool done = false;
+        int left = registry::kReadTimeoutMs;
+        // A signal ends the receive early; the next one waits only for what is left.
+        for (bool boundInPlace = connectedHere; left > 0; left = MillisecondsLeft(deadline), boundInPlace = false) {
+            if (!boundInPlace) SetReadBound(fd, left);
             iovec part{buffer, length};
             msghdr message{};
             message.msg_iov = &part;
             message.msg_iovlen = 1;
-            const ssize_t got = recvmsg(fd, &message, MSG_DONTWAIT);
+            const ssize_t got = recvmsg(fd, &message, 0);
             if (got > 0) {
                 // A message longer than the read is an overflow: it is consumed and the read fails.
-                if ((message.msg_flags & MSG_TRUNC) != 0) return false;
-                *moved = static_cast<std::uint32_t>(got);
-                return true;
+                done = (message.msg_flags & MSG_TRUNC) == 0;
+                if (done) *moved = static_cast<std::uint32_t>(got);
+                break;
             }
             // Servers send no empty messages: zero bytes mean the server is gone.
-            if (got == 0) return false;
-            if (errno == EINTR) continue;
-            if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
-            if (!WaitFor(fd, POLLIN, deadline)) return false;
+            if (got == 0 || errno != EINTR) break;
         }
+        if (connectedHere && left != registry::kReadTimeoutMs) SetReadBound(fd, registry::kReadTimeoutMs);
+        return done;
     }
 
     void Close(Handle handle) override {
+        std::erase(connectedPipes_, static_cast<int>(handle));
         if (handle >= 0) close(static_cast<int>(handle));
     }
 
     char PathSeparator() const override { return '/'; }
+
+private:
+    // The pipes Open connected and Close has not closed yet.
+    std::vector<int> connectedPipes_;
 };
 
 }  // namespace
