@@ -15,6 +15,7 @@
 #include "CaseName.h"
 #include "HexView.h"
 #include "MainWindowFixture.h"
+#include "OperationLogLines.h"
 #include "Simulator.h"
 
 namespace {
@@ -22,18 +23,7 @@ namespace {
 constexpr std::size_t kKiB = 1024;
 constexpr std::uint8_t kErased = 0xFF;
 
-const QString kElapsed = QStringLiteral("用时:N秒");
-const QString kWriteBanner = QStringLiteral("------------------- 写入模式 -------------------");
-const QString kWriting = QStringLiteral("正在写数据，请稍等...");
-const QString kWritten = QStringLiteral("写数据已完成...");
-const QString kErasing = QStringLiteral("正在擦除芯片，请稍等...");
-const QString kEraseDone = QStringLiteral("擦除芯片完成...");
-const QString kEraseFailed = QStringLiteral("擦除芯片失败...");
-const QString kReading = QStringLiteral("正在读取数据，请稍等...");
-const QString kRead = QStringLiteral("读取数据已完成...");
-const QString kVerifyBanner = QStringLiteral("------------------- 校验模式 -------------------");
 const QString kAutoBanner = QStringLiteral("----------------- 自动编程模式 -----------------");
-const QString kSame = QStringLiteral("芯片中的数据与缓存中的数据一致！");
 const QString kDifferent = QStringLiteral("芯片中的数据与缓存中的数据不一致！");
 
 // An image to program that is never 0x00 or 0xFF and differs from what the
@@ -118,7 +108,7 @@ TEST_F(ProgramWindowTest, AutoProgramsAndVerifiesA16MiBChip) {
     const QString digest = Md5(image);
     EXPECT_EQ(OperationLog(),
               (QStringList{kAutoBanner, kErasing, kEraseDone, kElapsed, kWriting, kWritten, kElapsed, kVerifyBanner,
-                           kReading, kRead, kElapsed, QStringLiteral("芯片中的数据校验码为：") + digest,
+                           kReading, kReadDone, kElapsed, QStringLiteral("芯片中的数据校验码为：") + digest,
                            QStringLiteral("缓存中的数据校验码为：") + digest, kSame}));
     EXPECT_EQ(Buffer().Bytes(), image);
     ExpectIdle();
@@ -224,7 +214,7 @@ TEST_P(BlankCheck, ShowsTheChipAndTellsWhetherItIsBlank) {
 
     Pick("miICBlank");
     EXPECT_EQ(OperationLog(), (QStringList{QStringLiteral("------------------- 查空模式 -------------------"), kReading,
-                                           kRead, kElapsed, QString::fromUtf8(GetParam().verdict)}));
+                                           kReadDone, kElapsed, QString::fromUtf8(GetParam().verdict)}));
     EXPECT_EQ(Buffer().Bytes(), Bytes(chip, 64 * kKiB));
     ExpectIdle();
 }

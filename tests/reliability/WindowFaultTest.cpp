@@ -15,19 +15,16 @@
 #include "CaseName.h"
 #include "DeviceWriteSeam.h"
 #include "MainWindowFixture.h"
+#include "OperationLogLines.h"
 #include "Simulator.h"
 
 namespace {
 
 constexpr std::int32_t kCapacityKB = 4;
 
-// Elapsed times and digests vary; the log keeps them as these placeholders.
-const QString kElapsed = QStringLiteral("用时:N秒");
+// Digests vary; the log keeps them as these placeholders.
 const QString kChipDigest = QStringLiteral("芯片中的数据校验码为：<MD5>");
 const QString kBufferDigest = QStringLiteral("缓存中的数据校验码为：<MD5>");
-
-const QString kReading = QStringLiteral("正在读取数据，请稍等...");
-const QString kReadDone = QStringLiteral("读取数据已完成...");
 
 struct Operation {
     const char *item;
@@ -40,18 +37,14 @@ const Operation kIdentify{"miGetID", {QStringLiteral("------------------- 检测
                           {QStringLiteral("芯片ID是:17C2")}, true};
 const Operation kRead{"miReadData", {QStringLiteral("------------------- 读取模式 -------------------"), kReading},
                       {kReadDone, kElapsed}};
-const Operation kWrite{"miWriteData",
-                       {QStringLiteral("------------------- 写入模式 -------------------"),
-                        QStringLiteral("正在写数据，请稍等...")},
-                       {QStringLiteral("写数据已完成..."), kElapsed}};
-const Operation kErase{"miEraseIC", {QStringLiteral("正在擦除芯片，请稍等...")},
-                       {QStringLiteral("擦除芯片完成..."), kElapsed}};
+const Operation kWrite{"miWriteData", {kWriteBanner, kWriting}, {kWritten, kElapsed}};
+const Operation kErase{"miEraseIC", {kErasing}, {kEraseDone, kElapsed}};
 const Operation kBlankCheck{"miICBlank",
                             {QStringLiteral("------------------- 查空模式 -------------------"), kReading},
                             {kReadDone, kElapsed, QStringLiteral("芯片不为空!")}};
-const Operation kVerify{"miTestData", {QStringLiteral("------------------- 校验模式 -------------------"), kReading},
+const Operation kVerify{"miTestData", {kVerifyBanner, kReading},
                         {kReadDone, kElapsed, kChipDigest, kBufferDigest,
-                         QStringLiteral("芯片中的数据与缓存中的数据一致！")}};
+                         kSame}};
 
 template <typename Set>
 sim::Faults Fault(Set set) {
